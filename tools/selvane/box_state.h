@@ -1,0 +1,37 @@
+// The emulated box's files under the machine root's box/ folder, shared by the daemon that
+// writes them and the commands that read them:
+//   box/state   one line per LPT: "LPT1 A", or "LPT1 -" before any command
+//   box/log     one line per command received: "01 11 91 31 B1 0D 8D", " refused" appended
+//               when the box refused it
+//   box/pid     the daemon's process id while it runs
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <string>
+
+namespace selvane::box {
+
+constexpr int kLpts = 3;
+
+// For each LPT the device port it connects: 0 to 3 for A to D, -1 before any command.
+using Connections = std::array<int, kLpts>;
+
+std::filesystem::path Folder();
+std::filesystem::path StatePath();
+std::filesystem::path LogPath();
+std::filesystem::path PidPath();
+std::filesystem::path DriverSocket(); // dev/KELDRIM.VXD
+
+Connections LoadState();
+void SaveState(const Connections& connections); // atomic: readers see the old or the new state
+std::string FormatState(const Connections& connections);
+
+// The device port a command's bytes 1 to 6 select, or -1 when they are none of the four
+// patterns.
+int CommandPort(const unsigned char* bytes6);
+
+// True when a daemon answers on the driver's socket.
+bool Answers();
+
+} // namespace selvane::box
