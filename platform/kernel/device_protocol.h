@@ -9,7 +9,12 @@
 namespace platform::device {
 
 enum class Request : uint32_t {
-    IoControl = 1, // `code` is the control code; the payload is the input bytes
+    IoControl = 1,      // `code` is the control code; the payload is the input bytes
+    Write = 2,          // the payload is the data; `code` is the write time-out in ms (0: none)
+                        // the answer's payload is the 4-byte count the device took
+    Read = 3,           // `outLength` bytes at most; `code` is the read time-out in ms
+    ClearCommError = 4, // the answer's payload is the 4-byte CE_ error bits, which are cleared
+    Purge = 5,          // `code` is the PURGE_ flags
 };
 
 struct RequestHeader {

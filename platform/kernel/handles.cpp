@@ -30,6 +30,26 @@ BOOL KernelObject::IoControl(DWORD, const void*, DWORD, void*, DWORD, DWORD*) {
     SetLastError(ERROR_INVALID_FUNCTION);
     return FALSE;
 }
+BOOL KernelObject::SetEndOfFile() {
+    SetLastError(ERROR_INVALID_FUNCTION);
+    return FALSE;
+}
+BOOL KernelObject::GetCommTimeouts(COMMTIMEOUTS*) {
+    SetLastError(ERROR_INVALID_FUNCTION);
+    return FALSE;
+}
+BOOL KernelObject::SetCommTimeouts(const COMMTIMEOUTS&) {
+    SetLastError(ERROR_INVALID_FUNCTION);
+    return FALSE;
+}
+BOOL KernelObject::ClearCommError(DWORD*) {
+    SetLastError(ERROR_INVALID_FUNCTION);
+    return FALSE;
+}
+BOOL KernelObject::PurgeComm(DWORD) {
+    SetLastError(ERROR_INVALID_FUNCTION);
+    return FALSE;
+}
 
 HANDLE InsertHandle(std::shared_ptr<KernelObject> object) {
     auto& table = Table();

@@ -3,7 +3,7 @@
 // ERROR_INVALID_HANDLE instead of being followed.
 #pragma once
 
-#include "win32/base.h"
+#include "win32/kernel.h"
 
 #include <memory>
 
@@ -17,6 +17,12 @@ public:
     virtual BOOL Write(const void* buffer, DWORD toWrite, DWORD* written);
     virtual BOOL IoControl(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
                            DWORD* returned);
+    virtual BOOL SetEndOfFile();
+    // The comm functions of a communications device (a parallel port).
+    virtual BOOL GetCommTimeouts(COMMTIMEOUTS* timeouts);
+    virtual BOOL SetCommTimeouts(const COMMTIMEOUTS& timeouts);
+    virtual BOOL ClearCommError(DWORD* errors);
+    virtual BOOL PurgeComm(DWORD flags);
 };
 
 HANDLE InsertHandle(std::shared_ptr<KernelObject> object);

@@ -3,6 +3,7 @@
 #include "win32/base.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -16,10 +17,12 @@ int RealOpen(const char* path, int flags, int mode) { return ::open(path, flags,
 int RealConnect(int fd, const struct sockaddr* address, unsigned length) {
     return ::connect(fd, address, static_cast<socklen_t>(length));
 }
+int RealIoctl(int fd, unsigned long request, void* argument) { return ::ioctl(fd, request, argument); }
 } // namespace
 
 SysCalls& Sys() {
-    static SysCalls calls{RealOpen, ::close, ::read, ::write, ::socket, RealConnect};
+    static SysCalls calls{RealOpen, ::close,  ::read,      ::write,
+                          ::socket, RealConnect, RealIoctl, ::ftruncate, ::lseek};
     return calls;
 }
 

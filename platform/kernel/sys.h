@@ -26,6 +26,9 @@ struct SysCalls {
     ssize_t (*write)(int fd, const void* buffer, size_t size);
     int (*socket)(int domain, int type, int protocol);
     int (*connect)(int fd, const struct sockaddr* address, unsigned length);
+    int (*ioctl)(int fd, unsigned long request, void* argument);
+    int (*ftruncate)(int fd, off_t length);
+    off_t (*lseek)(int fd, off_t offset, int whence);
 };
 
 // The table in force. Tests may replace entries and must restore them (SysOverride does).

@@ -22,6 +22,9 @@ namespace {
 
 const char kBoxHelp[] =
     "usage: selvane box start | stop | serve | status | log [--clear]\n"
+    "       selvane box printer LPTn PORT [--fault none|paper-out|offline|io-error]\n"
+    "                           [--slow BYTES_PER_SECOND]\n"
+    "       selvane box jobs LPTn PORT\n"
     "\n"
     "The emulated switch box of the machine root: it serves the switch driver\n"
     "(dev/KELDRIM.VXD), keeps for each LPT the device port it connects and logs every command.\n"
@@ -30,7 +33,9 @@ const char kBoxHelp[] =
     "  serve    run it in the foreground\n"
     "  status   one line per LPT: \"LPT1 A\" (\"LPT1 -\" before any command)\n"
     "  log      one line per command received, oldest first, \" refused\" after a refused one;\n"
-    "           --clear empties the log\n";
+    "           --clear empties the log\n"
+    "  printer  the emulated printer on that device port: its state, or a change of it\n"
+    "  jobs     what that printer received, one line per job: NUMBER BYTES FILE\n";
 
 const char kSwitchHelp[] =
     "usage: selvane switch LPTn PORT\n"
@@ -115,6 +120,65 @@ int Log(Args& args) {
     return 0;
 }
 
+// "LPTn" and "A".."D" as indexes; Usage errors otherwise.
+std::pair<int, int> TakeLptAndPort(Args& args) {
+    std::string lpt = args.take("LPTn");
+    std::string port = args.take("PORT");
+    for (auto& c : lpt) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (auto& c : port) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (lpt.size() != 4 || lpt.compare(0, 3, "LPT") != 0 || lpt[3] < '1' || lpt[3] > '3')
+        throw Usage("LPTn is LPT1, LPT2 or LPT3, not '" + lpt + "'");
+    if (port.size() != 1 || port[0] < 'A' || port[0] > 'D')
+        throw Usage("PORT is A, B, C or D, not '" + port + "'");
+    return {lpt[3] - '1', port[0] - 'A'};
+}
+
+int PrinterCommand(Args& args) {
+    auto [lpt, port] = TakeLptAndPort(args);
+    box::Printer printer = box::LoadPrinter(lpt, port);
+    bool change = false;
+    std::string value;
+    while (!args.empty()) {
+        if (args.takeOption("--fault", value)) {
+            if (!box::ParseFault(value, printer.fault))
+                throw Usage("--fault is none, paper-out, offline or io-error, not '" + value + "'");
+        } else if (args.takeOption("--slow", value)) {
+            char* end = nullptr;
+            errno = 0;
+            unsigned long rate = std::strtoul(value.c_str(), &end, 10);
+            if (value.empty() || *end || errno || value[0] == '-')
+                throw Usage("--slow takes bytes per second, not '" + value + "'");
+            printer.bytesPerSecond = rate;
+        } else {
+            throw Usage("unexpected argument '" + args.peek() + "'");
+        }
+        change = true;
+    }
+    if (change) {
+        std::filesystem::create_directories(box::Folder());
+        box::SavePrinter(lpt, port, printer);
+        return 0;
+    }
+    RequireRoot();
+    std::cout << "LPT" << lpt + 1 << " " << static_cast<char>('A' + port)
+              << " printer fault=" << box::FaultName(printer.fault)
+              << " slow=" << printer.bytesPerSecond << " jobs=" << box::Jobs(lpt, port).size()
+              << "\n";
+    return 0;
+}
+
+int JobsCommand(Args& args) {
+    auto [lpt, port] = TakeLptAndPort(args);
+    args.done();
+    RequireRoot();
+    for (const auto& job : box::Jobs(lpt, port)) {
+        std::error_code error;
+        auto size = std::filesystem::file_size(job.file, error);
+        std::cout << job.number << " " << (error ? 0 : size) << " " << job.file.string() << "\n";
+    }
+    return 0;
+}
+
 } // namespace
 
 int Box(Args& args) {
@@ -125,6 +189,8 @@ int Box(Args& args) {
         return 0;
     }
     if (command == "log") return Log(args);
+    if (command == "printer") return PrinterCommand(args);
+    if (command == "jobs") return JobsCommand(args);
     args.done();
     if (command == "start") return Start();
     if (command == "stop") return Stop();
@@ -138,16 +204,9 @@ int Switch(Args& args) {
         std::cout << kSwitchHelp;
         return 0;
     }
-    std::string lpt = args.take("LPTn");
-    std::string port = args.take("PORT");
+    auto [lpt, port] = TakeLptAndPort(args);
     args.done();
-    for (auto& c : lpt) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    for (auto& c : port) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (lpt.size() != 4 || lpt.compare(0, 3, "LPT") != 0 || lpt[3] < '1' || lpt[3] > '3')
-        throw Usage("LPTn is LPT1, LPT2 or LPT3, not '" + lpt + "'");
-    if (port.size() != 1 || port[0] < 'A' || port[0] > 'D')
-        throw Usage("PORT is A, B, C or D, not '" + port + "'");
-    if (!TrySendSwitchCommand(MakeSwitchCommand(lpt[3] - '1', port[0] - 'A')))
+    if (!TrySendSwitchCommand(MakeSwitchCommand(lpt, port)))
         throw Failure(GetLastError() == ERROR_FILE_NOT_FOUND
                           ? "the switch driver is not there (is the box running?)"
                           : "the switch driver refused the command (error " +

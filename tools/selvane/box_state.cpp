@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -64,6 +65,81 @@ bool Answers() {
     if (!fd) return false;
     platform::SysClose(fd.value);
     return true;
+}
+
+} // namespace selvane::box
+
+namespace selvane::box {
+
+std::filesystem::path LptSocket(int lpt) {
+    return platform::DevicePath("LPT" + std::to_string(lpt + 1));
+}
+
+std::filesystem::path PrinterFolder(int lpt, int port) {
+    return Folder() / "printers" /
+           ("LPT" + std::to_string(lpt + 1) + "-" + std::string(1, static_cast<char>('A' + port)));
+}
+
+namespace {
+const char* const kFaultNames[] = {"none", "paper-out", "offline", "io-error"};
+}
+
+const char* FaultName(Fault fault) { return kFaultNames[static_cast<int>(fault)]; }
+
+bool ParseFault(const std::string& text, Fault& fault) {
+    for (int i = 0; i < 4; ++i) {
+        if (text == kFaultNames[i]) {
+            fault = static_cast<Fault>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+Printer LoadPrinter(int lpt, int port) {
+    Printer printer;
+    std::ifstream in(PrinterFolder(lpt, port) / "config");
+    std::string word, value;
+    while (in >> word >> value) {
+        if (word == "fault") ParseFault(value, printer.fault);
+        if (word == "slow") printer.bytesPerSecond = std::stoul(value);
+    }
+    return printer;
+}
+
+void SavePrinter(int lpt, int port, const Printer& printer) {
+    auto folder = PrinterFolder(lpt, port);
+    std::filesystem::create_directories(folder);
+    auto temp = folder / "config.new";
+    {
+        std::ofstream out(temp, std::ios::trunc);
+        out << "fault " << FaultName(printer.fault) << "\nslow " << printer.bytesPerSecond << "\n";
+    }
+    std::filesystem::rename(temp, folder / "config");
+}
+
+std::vector<Job> Jobs(int lpt, int port) {
+    std::vector<Job> jobs;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(PrinterFolder(lpt, port), error)) {
+        std::string name = entry.path().filename().string();
+        if (name.size() != 12 || name.compare(0, 4, "job-") != 0 || name.compare(8, 4, ".prn") != 0)
+            continue;
+        jobs.push_back({std::stoi(name.substr(4, 4)), entry.path()});
+    }
+    std::sort(jobs.begin(), jobs.end(), [](const Job& a, const Job& b) { return a.number < b.number; });
+    return jobs;
+}
+
+Job NewJob(int lpt, int port) {
+    auto jobs = Jobs(lpt, port);
+    int number = jobs.empty() ? 1 : jobs.back().number + 1;
+    char name[32];
+    std::snprintf(name, sizeof name, "job-%04d.prn", number % 10000);
+    auto folder = PrinterFolder(lpt, port);
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / name, std::ios::trunc);
+    return {number, folder / name};
 }
 
 } // namespace selvane::box

@@ -9,6 +9,7 @@
 #include <array>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace selvane::box {
 
@@ -33,5 +34,35 @@ int CommandPort(const unsigned char* bytes6);
 
 // True when a daemon answers on the driver's socket.
 bool Answers();
+
+} // namespace selvane::box
+
+namespace selvane::box {
+
+// The emulated device on one device port of one LPT: a printer unless told otherwise, with the
+// fault and the speed `selvane box printer` gives it. Kept in box/printers/LPTn-X/.
+enum class Fault { None, PaperOut, Offline, IoError };
+
+struct Printer {
+    Fault fault = Fault::None;
+    unsigned long bytesPerSecond = 0; // 0: as fast as data comes
+};
+
+std::filesystem::path PrinterFolder(int lpt, int port);
+Printer LoadPrinter(int lpt, int port);
+void SavePrinter(int lpt, int port, const Printer& printer);
+const char* FaultName(Fault fault);
+bool ParseFault(const std::string& text, Fault& fault);
+
+struct Job {
+    int number;
+    std::filesystem::path file;
+};
+// A new, empty job file for the printer.
+Job NewJob(int lpt, int port);
+// The printer's jobs, oldest first.
+std::vector<Job> Jobs(int lpt, int port);
+
+std::filesystem::path LptSocket(int lpt); // dev/LPT1 ..
 
 } // namespace selvane::box
