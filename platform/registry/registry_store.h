@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -59,6 +60,15 @@ public:
     // one-line account in `problem` (a corrupt file, or a database that is not a registry). A
     // store in that state refuses every call and never writes the file.
     LONG Check(std::string& problem);
+
+private:
+    Store();
+    ~Store();
+    Store(const Store&) = delete;
+    Store& operator=(const Store&) = delete;
+
+    class Impl;
+    std::unique_ptr<Impl> impl_;
 };
 
 } // namespace platform::registry

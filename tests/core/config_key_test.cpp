@@ -113,7 +113,8 @@ TEST(ConfigKey, TextReadsStayTerminatedInTheirBuffer) {
     for (const auto& c : cases) {
         char buffer[160];
         std::memset(buffer, '#', sizeof buffer);
-        std::strcpy(buffer, "default");
+        std::string initial = std::string("default").substr(0, c.size - 1);
+        std::memcpy(buffer, initial.c_str(), initial.size() + 1); // the reader's default
         ReadConfigText(HKEY_LOCAL_MACHINE, kPath, c.name, buffer, c.size);
         EXPECT_STREQ(buffer, c.expected) << c.name << " into " << c.size << " bytes";
         EXPECT_EQ(buffer[c.size], '#') << c.name << ": written past the buffer";

@@ -72,7 +72,17 @@ int Listen(const std::filesystem::path& path) {
 
 class Server {
 public:
-    Server() : connections_(LoadState()) {}
+    Server() : connections_(LoadState()) {
+        SaveState(connections_);
+        stateFd_ = open(StatePath().c_str(), O_RDWR | O_CLOEXEC);
+        logFd_ = open(LogPath().c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    }
+    ~Server() {
+        close(stateFd_);
+        close(logFd_);
+    }
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
 
     // `listeners[i]` serves the LPT `lpts[i]`, or the switch driver where that is -1.
     void Run(const std::vector<int>& listeners, const std::vector<int>& lpts) {
@@ -189,16 +199,13 @@ private:
         Log(HexBytes(payload.data(), payload.size()) + (valid ? "" : " refused"));
         if (!valid) return ERROR_INVALID_PARAMETER;
         connections_[payload[0]] = port;
-        SaveState(connections_);
+        if (!SaveConnection(stateFd_, payload[0], port)) SaveState(connections_);
         return 0;
     }
 
     void Log(const std::string& line) {
-        int fd = open(LogPath().c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-        if (fd < 0) return;
         std::string text = line + "\n";
-        platform::SysWriteAll(fd, text.data(), text.size());
-        close(fd);
+        platform::SysWriteAll(logFd_, text.data(), text.size());
     }
 
     // Moves a pending read or write on as far as its printer lets it, and answers it when it
@@ -266,6 +273,7 @@ private:
 
     Connections connections_;
     std::map<int, Client> clients_;
+    int stateFd_ = -1, logFd_ = -1; // box/state and box/log, open while the box runs
 };
 
 } // namespace

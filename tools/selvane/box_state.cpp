@@ -53,6 +53,12 @@ void SaveState(const Connections& connections) {
     std::filesystem::rename(temp, StatePath());
 }
 
+bool SaveConnection(int fd, int lpt, int port) {
+    char letter = port < 0 ? '-' : static_cast<char>('A' + port);
+    constexpr off_t kLine = 7; // "LPT1 A\n"
+    return pwrite(fd, &letter, 1, lpt * kLine + 5) == 1;
+}
+
 int CommandPort(const unsigned char* b) {
     if (b[0] != 0x11 || b[1] != 0x91 || b[4] != 0x0D || b[5] != 0x8D) return -1;
     int port = b[2] - 0x30;

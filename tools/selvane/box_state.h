@@ -26,6 +26,9 @@ std::filesystem::path DriverSocket(); // dev/KELDRIM.VXD
 
 Connections LoadState();
 void SaveState(const Connections& connections); // atomic: readers see the old or the new state
+// Changes one LPT's line of the state file open as `fd`: one byte in place, which readers see
+// whole, as the lines have a fixed length.
+bool SaveConnection(int fd, int lpt, int port);
 std::string FormatState(const Connections& connections);
 
 // The device port a command's bytes 1 to 6 select, or -1 when they are none of the four

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base.h"
+#include "kernel.h" // LPSECURITY_ATTRIBUTES
 
 #define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)0x80000000u)
 #define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)0x80000001u)
