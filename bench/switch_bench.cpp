@@ -14,10 +14,14 @@ void BM_SendSwitchCommand(benchmark::State& state) {
         return;
     }
     SwitchCommand command = MakeSwitchCommand(1, 2);
-    for (auto _ : state) SendSwitchCommand(command);
+    for (auto _ : state)
+        SendSwitchCommand(command);
     testing_support::Selvane({"box", "stop"});
 }
-BENCHMARK(BM_SendSwitchCommand)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SendSwitchCommand)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -19,8 +19,8 @@ bool Append(LPSTR path, DWORD size, DWORD& length, LPCSTR text) {
 }
 } // namespace
 
-BOOL BuildConfigKeyPath(HINSTANCE instance, LPCSTR first, UINT companyId, UINT productId, UINT versionId, LPSTR path,
-                        DWORD size) {
+BOOL BuildConfigKeyPath(HINSTANCE instance, LPCSTR first, UINT companyId, UINT productId,
+                        UINT versionId, LPSTR path, DWORD size) {
     if (!path || size == 0) return FALSE;
     path[0] = '\0';
     DWORD length = 0;

@@ -17,8 +17,8 @@
 // strings `companyId`, `productId` and `versionId` of `instance`'s string table, loaded now, with
 // a backslash between them and none at the end. Returns FALSE when the path did not fit; the
 // buffer then holds a cut path that opens no key of ours.
-BOOL BuildConfigKeyPath(HINSTANCE instance, LPCSTR first, UINT companyId, UINT productId, UINT versionId, LPSTR path,
-                        DWORD size);
+BOOL BuildConfigKeyPath(HINSTANCE instance, LPCSTR first, UINT companyId, UINT productId,
+                        UINT versionId, LPSTR path, DWORD size);
 
 // One-shot access to one value. Each opens the key with RegOpenKeyExA and KEY_ALL_ACCESS and
 // returns the open's status when that fails; otherwise the query's (or the set's) status.

@@ -19,7 +19,8 @@ BOOL TrySendSwitchCommand(const SwitchCommand& command) {
                                 FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (driver == INVALID_HANDLE_VALUE) return FALSE;
     BYTE input[sizeof command.bytes];
-    for (size_t i = 0; i < sizeof input; ++i) input[i] = command.bytes[i];
+    for (size_t i = 0; i < sizeof input; ++i)
+        input[i] = command.bytes[i];
     DWORD returned = 0;
     BOOL sent = DeviceIoControl(driver, IOCTL_SWITCH_COMMAND, input, sizeof input, nullptr, 0,
                                 &returned, nullptr);
@@ -29,4 +30,6 @@ BOOL TrySendSwitchCommand(const SwitchCommand& command) {
     return sent;
 }
 
-void SendSwitchCommand(const SwitchCommand& command) { TrySendSwitchCommand(command); }
+void SendSwitchCommand(const SwitchCommand& command) {
+    TrySendSwitchCommand(command);
+}

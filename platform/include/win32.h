@@ -9,3 +9,4 @@
 #include "win32/registry.h"
 #include "win32/profile.h"
 #include "win32/resource.h"
+#include "win32/user.h"

@@ -13,8 +13,8 @@
 
 #include <fcntl.h>
 #include <linux/lp.h>
-#include <sys/time.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 
 #include <algorithm>
 #include <cctype>
@@ -61,7 +61,8 @@ public:
         if (!parallelPort_) return KernelObject::SetCommTimeouts(timeouts);
         // The lp driver knows one time-out, for a write that makes no progress.
         if (DWORD ms = LpWriteTimeoutMs(timeouts, 0)) {
-            timeval value{static_cast<time_t>(ms / 1000), static_cast<suseconds_t>(ms % 1000 * 1000)};
+            timeval value{static_cast<time_t>(ms / 1000),
+                          static_cast<suseconds_t>(ms % 1000 * 1000)};
             if (Sys().ioctl(fd_, LPSETTIMEOUT, &value) != 0) return Fail(ErrnoToWin32(errno));
         }
         timeouts_ = timeouts;
@@ -116,8 +117,9 @@ public:
         uint64_t total = uint64_t{timeouts_.ReadTotalTimeoutMultiplier} * toRead +
                          timeouts_.ReadTotalTimeoutConstant;
         std::vector<char> reply;
-        BOOL ok = Exchange(device::Request::Read, static_cast<DWORD>(std::min<uint64_t>(total, 0xFFFFFFFFu)),
-                           nullptr, 0, toRead, reply);
+        BOOL ok = Exchange(device::Request::Read,
+                           static_cast<DWORD>(std::min<uint64_t>(total, 0xFFFFFFFFu)), nullptr, 0,
+                           toRead, reply);
         DWORD copied = std::min<DWORD>(static_cast<DWORD>(reply.size()), toRead);
         if (copied) std::memcpy(buffer, reply.data(), copied);
         if (read) *read = copied;
@@ -202,7 +204,8 @@ std::string DeviceName(std::string_view name) {
     if (bare.ends_with(':')) bare.remove_suffix(1);
     if (bare.size() == 4 && IEquals(bare.substr(0, 3), "LPT") && bare[3] >= '1' && bare[3] <= '9') {
         std::string upper(bare);
-        for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        for (auto& c : upper)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         return upper;
     }
     return {};
@@ -211,11 +214,20 @@ std::string DeviceName(std::string_view name) {
 int OpenFlags(DWORD access, DWORD creation) {
     int flags = (access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
     switch (creation) {
-    case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
-    case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
-    case OPEN_ALWAYS: flags |= O_CREAT; break;
-    case TRUNCATE_EXISTING: flags |= O_TRUNC; break;
-    default: break;
+    case CREATE_NEW:
+        flags |= O_CREAT | O_EXCL;
+        break;
+    case CREATE_ALWAYS:
+        flags |= O_CREAT | O_TRUNC;
+        break;
+    case OPEN_ALWAYS:
+        flags |= O_CREAT;
+        break;
+    case TRUNCATE_EXISTING:
+        flags |= O_TRUNC;
+        break;
+    default:
+        break;
     }
     return flags;
 }
@@ -259,8 +271,7 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD access, DWORD, LPSEC
 }
 
 extern "C" BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize,
-                                       LPVOID out, DWORD outSize, LPDWORD returned,
-                                       LPOVERLAPPED) {
+                                       LPVOID out, DWORD outSize, LPDWORD returned, LPOVERLAPPED) {
     auto object = LookupHandle(device);
     if (!object) {
         SetLastError(ERROR_INVALID_HANDLE);

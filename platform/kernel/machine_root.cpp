@@ -13,6 +13,8 @@ std::filesystem::path MachineRoot() {
     return std::filesystem::path(home && *home ? home : "/") / ".local/share/selvane";
 }
 
-std::filesystem::path DevicePath(const std::string& name) { return MachineRoot() / "dev" / name; }
+std::filesystem::path DevicePath(const std::string& name) {
+    return MachineRoot() / "dev" / name;
+}
 
 } // namespace platform

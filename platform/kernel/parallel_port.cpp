@@ -13,8 +13,8 @@ DWORD LpStatusToCommErrors(int status) {
 }
 
 DWORD LpWriteTimeoutMs(const COMMTIMEOUTS& timeouts, DWORD bytes) {
-    uint64_t total = uint64_t{timeouts.WriteTotalTimeoutMultiplier} * bytes +
-                     timeouts.WriteTotalTimeoutConstant;
+    uint64_t total =
+        uint64_t{timeouts.WriteTotalTimeoutMultiplier} * bytes + timeouts.WriteTotalTimeoutConstant;
     return total > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<DWORD>(total);
 }
 

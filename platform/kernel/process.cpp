@@ -9,8 +9,8 @@
 // streams on /dev/null, and the environment of this one (SELVANE_ROOT, SELVANE_UI and
 // SELVANE_WINVER with it). It is started through an intermediate process so that it is nobody's
 // child here: nothing waits for it, and it leaves no zombie behind.
-#include "kernel/handles.h"
 #include "kernel/process.h"
+#include "kernel/handles.h"
 #include "kernel/sys.h"
 #include "win32/kernel.h"
 
@@ -50,13 +50,15 @@ std::vector<std::string> SplitArguments(std::string_view text) {
     std::vector<std::string> args;
     size_t at = 0;
     while (at < text.size()) {
-        while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+        while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
+            ++at;
         if (at >= text.size()) break;
         std::string arg;
         bool quoted = false;
         while (at < text.size() && (quoted || (text[at] != ' ' && text[at] != '\t'))) {
             size_t slashes = 0;
-            while (at < text.size() && text[at] == '\\') ++slashes, ++at;
+            while (at < text.size() && text[at] == '\\')
+                ++slashes, ++at;
             if (at < text.size() && text[at] == '"') {
                 arg.append(slashes / 2, '\\');
                 if (slashes % 2) {
@@ -93,7 +95,8 @@ bool ParseCommandLine(std::string_view line, std::vector<std::string>& argv) {
     std::string_view rest;
     if (line[0] == '"') {
         size_t close = line.find('"', 1);
-        program = WindowsPathToLocal(line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
+        program = WindowsPathToLocal(
+            line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
         rest = close == std::string_view::npos ? std::string_view{} : line.substr(close + 1);
         if (!IsProgram(program)) return false;
     } else {
@@ -115,7 +118,8 @@ bool ParseCommandLine(std::string_view line, std::vector<std::string>& argv) {
         }
     }
     argv.push_back(program);
-    for (auto& arg : SplitArguments(rest)) argv.push_back(std::move(arg));
+    for (auto& arg : SplitArguments(rest))
+        argv.push_back(std::move(arg));
     return true;
 }
 
@@ -137,7 +141,8 @@ extern "C" BOOL WINAPI CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
         if (commandLine) {
             // The command line's first word is the program's name as the caller spelled it.
             std::vector<std::string> words = SplitArguments(commandLine);
-            for (size_t i = 1; i < words.size(); ++i) argv.push_back(words[i]);
+            for (size_t i = 1; i < words.size(); ++i)
+                argv.push_back(words[i]);
         }
     } else if (!commandLine || !ParseCommandLine(commandLine, argv)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
@@ -155,7 +160,8 @@ extern "C" BOOL WINAPI CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
         return FALSE;
     }
     std::vector<char*> args;
-    for (auto& arg : argv) args.push_back(arg.data());
+    for (auto& arg : argv)
+        args.push_back(arg.data());
     args.push_back(nullptr);
     pid_t middle = fork();
     if (middle < 0) {
@@ -208,4 +214,6 @@ extern "C" BOOL WINAPI CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
     return TRUE;
 }
 
-extern "C" DWORD WINAPI GetCurrentProcessId(void) { return static_cast<DWORD>(getpid()); }
+extern "C" DWORD WINAPI GetCurrentProcessId(void) {
+    return static_cast<DWORD>(getpid());
+}

@@ -13,16 +13,20 @@
 namespace platform {
 
 namespace {
-int RealOpen(const char* path, int flags, int mode) { return ::open(path, flags, mode); }
+int RealOpen(const char* path, int flags, int mode) {
+    return ::open(path, flags, mode);
+}
 int RealConnect(int fd, const struct sockaddr* address, unsigned length) {
     return ::connect(fd, address, static_cast<socklen_t>(length));
 }
-int RealIoctl(int fd, unsigned long request, void* argument) { return ::ioctl(fd, request, argument); }
+int RealIoctl(int fd, unsigned long request, void* argument) {
+    return ::ioctl(fd, request, argument);
+}
 } // namespace
 
 SysCalls& Sys() {
-    static SysCalls calls{RealOpen, ::close,  ::read,      ::write,
-                          ::socket, RealConnect, RealIoctl, ::ftruncate, ::lseek};
+    static SysCalls calls{RealOpen,    ::close,   ::read,      ::write, ::socket,
+                          RealConnect, RealIoctl, ::ftruncate, ::lseek};
     return calls;
 }
 
@@ -83,32 +87,50 @@ SysResult<int> SysConnectUnix(const std::string& path) {
 
 unsigned long ErrnoToWin32(int error) {
     switch (error) {
-    case 0: return ERROR_SUCCESS;
+    case 0:
+        return ERROR_SUCCESS;
     case ENOENT:
     case ECONNREFUSED: // a socket with nobody behind it is a device that is not there
         return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case ENOTDIR:
+        return ERROR_PATH_NOT_FOUND;
     case EACCES:
     case EPERM:
-    case EROFS: return ERROR_ACCESS_DENIED;
-    case EBADF: return ERROR_INVALID_HANDLE;
-    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    case EROFS:
+        return ERROR_ACCESS_DENIED;
+    case EBADF:
+        return ERROR_INVALID_HANDLE;
+    case ENOMEM:
+        return ERROR_NOT_ENOUGH_MEMORY;
     case EMFILE:
-    case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
-    case EEXIST: return ERROR_FILE_EXISTS;
-    case EINVAL: return ERROR_INVALID_PARAMETER;
-    case ENAMETOOLONG: return ERROR_INVALID_NAME;
-    case ENOSPC: return ERROR_DISK_FULL;
-    case EBUSY: return ERROR_BUSY;
-    case EAGAIN: return ERROR_BUSY;
-    case ETIMEDOUT: return ERROR_SEM_TIMEOUT;
+    case ENFILE:
+        return ERROR_TOO_MANY_OPEN_FILES;
+    case EEXIST:
+        return ERROR_FILE_EXISTS;
+    case EINVAL:
+        return ERROR_INVALID_PARAMETER;
+    case ENAMETOOLONG:
+        return ERROR_INVALID_NAME;
+    case ENOSPC:
+        return ERROR_DISK_FULL;
+    case EBUSY:
+        return ERROR_BUSY;
+    case EAGAIN:
+        return ERROR_BUSY;
+    case ETIMEDOUT:
+        return ERROR_SEM_TIMEOUT;
     case EPIPE:
-    case ECONNRESET: return ERROR_BROKEN_PIPE;
+    case ECONNRESET:
+        return ERROR_BROKEN_PIPE;
     case ENODEV:
-    case ENXIO: return ERROR_DEV_NOT_EXIST;
-    case ENOTSUP: return ERROR_NOT_SUPPORTED;
-    case EIO: return ERROR_IO_DEVICE;
-    default: return ERROR_GEN_FAILURE;
+    case ENXIO:
+        return ERROR_DEV_NOT_EXIST;
+    case ENOTSUP:
+        return ERROR_NOT_SUPPORTED;
+    case EIO:
+        return ERROR_IO_DEVICE;
+    default:
+        return ERROR_GEN_FAILURE;
     }
 }
 

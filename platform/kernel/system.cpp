@@ -32,8 +32,12 @@ constexpr Version kVersions[] = {
 } // namespace
 
 namespace res {
-void Register(const Module* module) { g_module = module; }
-const Module* Current() { return g_module; }
+void Register(const Module* module) {
+    g_module = module;
+}
+const Module* Current() {
+    return g_module;
+}
 const char* FindString(UINT id) {
     if (!g_module) return nullptr;
     for (size_t i = 0; i < g_module->stringCount; ++i)
@@ -42,8 +46,12 @@ const char* FindString(UINT id) {
 }
 } // namespace res
 
-extern "C" DWORD WINAPI GetLastError(void) { return t_lastError; }
-extern "C" void WINAPI SetLastError(DWORD error) { t_lastError = error; }
+extern "C" DWORD WINAPI GetLastError(void) {
+    return t_lastError;
+}
+extern "C" void WINAPI SetLastError(DWORD error) {
+    t_lastError = error;
+}
 
 extern "C" BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
     if (!info || info->dwOSVersionInfoSize < sizeof(OSVERSIONINFOA)) {
@@ -75,15 +83,22 @@ uint64_t ClockNowMs() {
     if (auto& clock = InstalledClock()) return clock();
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+    return static_cast<uint64_t>(now.tv_sec) * 1000u +
+           static_cast<uint64_t>(now.tv_nsec) / 1000000u;
 }
 
-void SetClock(std::function<uint64_t()> clock) { InstalledClock() = std::move(clock); }
-bool ClockIsReal() { return !InstalledClock(); }
+void SetClock(std::function<uint64_t()> clock) {
+    InstalledClock() = std::move(clock);
+}
+bool ClockIsReal() {
+    return !InstalledClock();
+}
 } // namespace platform
 
 // Wraps around after 49.7 days, as on Windows.
-extern "C" DWORD WINAPI GetTickCount(void) { return static_cast<DWORD>(platform::ClockNowMs()); }
+extern "C" DWORD WINAPI GetTickCount(void) {
+    return static_cast<DWORD>(platform::ClockNowMs());
+}
 
 extern "C" void WINAPI Sleep(DWORD milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));

@@ -53,8 +53,9 @@ TEST(ConfigKey, PathFromTheStringTable) {
 TEST(ConfigKey, OneShotAccessNeverCreatesTheKey) {
     TempRoot root;
     DWORD value = 0xAAAAAAAA;
-    EXPECT_EQ(ReadConfigValue(HKEY_LOCAL_MACHINE, kPath, "LPTx", reinterpret_cast<BYTE*>(&value), 4),
-              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(
+        ReadConfigValue(HKEY_LOCAL_MACHINE, kPath, "LPTx", reinterpret_cast<BYTE*>(&value), 4),
+        ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(value, 0xAAAAAAAAu);
     DWORD port = 2;
     EXPECT_EQ(WriteConfigDword(HKEY_LOCAL_MACHINE, kPath, "ActivePort",

@@ -30,8 +30,8 @@ TEST(SwitchCommand, EveryPortOnEveryLpt) {
     for (LptIndex lpt = 0; lpt < 3; ++lpt) {
         for (SwitchPort port = 0; port < 4; ++port) {
             std::string expected = "0" + std::to_string(lpt) + " " + ports[port];
-            EXPECT_EQ(Hex(MakeSwitchCommand(lpt, port)), expected) << "LPT" << lpt + 1 << " port "
-                                                                   << char('A' + port);
+            EXPECT_EQ(Hex(MakeSwitchCommand(lpt, port)), expected)
+                << "LPT" << lpt + 1 << " port " << char('A' + port);
         }
     }
 }

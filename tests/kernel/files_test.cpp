@@ -18,8 +18,9 @@ TEST(Files, DevicesThatAreNotThereCannotBeOpened) {
     TempRoot root;
     for (const char* name : {"\\\\.\\KELDRIM.VXD", "LPT1", "lpt2:", "\\\\.\\..\\registry.db"}) {
         SetLastError(0);
-        EXPECT_EQ(CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr),
-                  INVALID_HANDLE_VALUE)
+        EXPECT_EQ(
+            CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr),
+            INVALID_HANDLE_VALUE)
             << name;
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND)) << name;
     }
@@ -44,8 +45,8 @@ TEST(Files, SetEndOfFileCutsAFileWhereItStandsAndAFileIsNoCommDevice) {
     TempRoot root;
     auto path = (root.path() / "LPT9.txt").string();
     std::ofstream(path) << "0123456789";
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0,
-                              nullptr);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                              0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     DWORD written;
     ASSERT_TRUE(WriteFile(file, "ab", 2, &written, nullptr));
@@ -81,12 +82,8 @@ TEST(ParallelPort, StatusLinesBecomeCommErrors) {
         int status;
         DWORD errors;
     } cases[] = {
-        {ready, 0},
-        {ready | LP_PBUSY, 0},
-        {ready | LP_POUTPA, CE_OOP},
-        {LP_PERRORP, CE_DNS},
-        {LP_PSELECD, CE_IOE},
-        {LP_POUTPA, CE_OOP | CE_DNS | CE_IOE},
+        {ready, 0},           {ready | LP_PBUSY, 0}, {ready | LP_POUTPA, CE_OOP},
+        {LP_PERRORP, CE_DNS}, {LP_PSELECD, CE_IOE},  {LP_POUTPA, CE_OOP | CE_DNS | CE_IOE},
     };
     int row = 0;
     for (const auto& c : cases) {

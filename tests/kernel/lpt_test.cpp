@@ -39,9 +39,13 @@ public:
     HANDLE handle;
 };
 
-std::string Jobs(const char* lpt, const char* port) { return Selvane({"box", "jobs", lpt, port}).out; }
+std::string Jobs(const char* lpt, const char* port) {
+    return Selvane({"box", "jobs", lpt, port}).out;
+}
 
-std::string FileOfJob(const std::string& line) { return line.substr(line.rfind(' ') + 1, line.size() - line.rfind(' ') - 2); }
+std::string FileOfJob(const std::string& line) {
+    return line.substr(line.rfind(' ') + 1, line.size() - line.rfind(' ') - 2);
+}
 
 std::string Contents(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -114,7 +118,8 @@ TEST(Lpt, FaultsShowAsCommErrors) {
     DWORD written = 0;
     EXPECT_TRUE(WriteFile(lpt.handle, "data", 4, &written, nullptr));
     EXPECT_EQ(written, 4u);
-    EXPECT_EQ(Selvane({"box", "printer", "LPT1", "B"}).out, "LPT1 B printer fault=none slow=0 jobs=4\n");
+    EXPECT_EQ(Selvane({"box", "printer", "LPT1", "B"}).out,
+              "LPT1 B printer fault=none slow=0 jobs=4\n");
 }
 
 TEST(Lpt, ASlowPrinterTakesPartOfAWriteWithinTheTimeOut) {
@@ -125,7 +130,8 @@ TEST(Lpt, ASlowPrinterTakesPartOfAWriteWithinTheTimeOut) {
     Lpt lpt("LPT3", 250);
     std::string data(10000, 'x');
     DWORD written = 0;
-    EXPECT_TRUE(WriteFile(lpt.handle, data.data(), static_cast<DWORD>(data.size()), &written, nullptr));
+    EXPECT_TRUE(
+        WriteFile(lpt.handle, data.data(), static_cast<DWORD>(data.size()), &written, nullptr));
     EXPECT_GT(written, 0u);
     EXPECT_LT(written, 2000u); // about half a second's worth at most
 }

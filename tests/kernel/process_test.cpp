@@ -22,8 +22,8 @@ void MakeProgram(const std::filesystem::path& path, const std::filesystem::path&
     std::ofstream(path) << "#!/bin/sh\n"
                         << "i=$(readlink /proc/$$/fd/0); o=$(readlink /proc/$$/fd/1)\n"
                         << "{ echo \"args=$*\"; echo \"root=$SELVANE_ROOT\"; "
-                        << "echo \"$i\"; echo \"$o\"; } > '" << out.string()
-                        << ".tmp'\nmv '" << out.string() << ".tmp' '" << out.string() << "'\n";
+                        << "echo \"$i\"; echo \"$o\"; } > '" << out.string() << ".tmp'\nmv '"
+                        << out.string() << ".tmp' '" << out.string() << "'\n";
     chmod(path.c_str(), 0755);
 }
 

@@ -16,7 +16,8 @@ namespace testing_support {
 namespace {
 std::vector<char*> Argv(const std::vector<std::string>& argv) {
     std::vector<char*> out;
-    for (const auto& a : argv) out.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : argv)
+        out.push_back(const_cast<char*>(a.c_str()));
     out.push_back(nullptr);
     return out;
 }
@@ -28,7 +29,9 @@ int Status(int raw) {
 }
 } // namespace
 
-std::string BinPath(const std::string& name) { return std::string(SELVANE_BIN_DIR) + "/" + name; }
+std::string BinPath(const std::string& name) {
+    return std::string(SELVANE_BIN_DIR) + "/" + name;
+}
 
 RunResult Run(const std::vector<std::string>& argv) {
     int out[2], err[2];

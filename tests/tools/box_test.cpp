@@ -19,7 +19,8 @@ std::string LastLine(const std::string& text) {
     if (text.empty()) return "";
     size_t end = text.size() - (text.back() == '\n' ? 1 : 0);
     size_t start = text.rfind('\n', end - 1);
-    return text.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1));
+    return text.substr(start == std::string::npos ? 0 : start + 1,
+                       end - (start == std::string::npos ? 0 : start + 1));
 }
 
 TEST(Box, SwitchIsLoggedAndShownInTheStatus) {
@@ -63,7 +64,8 @@ TEST(Box, StateOutlivesTheDaemonAndAKilledBoxCanBeStartedAgain) {
         pidFile >> pid;
         ASSERT_GT(pid, 0);
         kill(pid, SIGKILL); // leaves its socket and pid file behind
-        for (int i = 0; i < 200 && kill(pid, 0) == 0; ++i) usleep(10000);
+        for (int i = 0; i < 200 && kill(pid, 0) == 0; ++i)
+            usleep(10000);
         auto restarted = Selvane({"box", "start"});
         ASSERT_EQ(restarted.status, 0) << restarted.err;
         EXPECT_EQ(Selvane({"box", "status"}).out, "LPT1 -\nLPT2 -\nLPT3 B\n");

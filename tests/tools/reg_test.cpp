@@ -45,7 +45,8 @@ TEST(Reg, SetGetEachType) {
         auto set = Selvane(args);
         ASSERT_EQ(set.status, 0) << "row " << row << ": " << set.err;
         // Names are matched without regard to case.
-        auto get = Selvane({"reg", "get", "hklm\\software\\GENERIC\\selvane\\2.00", "VALUE" + std::to_string(row)});
+        auto get = Selvane({"reg", "get", "hklm\\software\\GENERIC\\selvane\\2.00",
+                            "VALUE" + std::to_string(row)});
         EXPECT_EQ(get.status, 0) << "row " << row;
         EXPECT_EQ(get.out, c.shown + "\n") << "row " << row;
     }
@@ -57,7 +58,8 @@ TEST(Reg, SetGetEachType) {
 TEST(Reg, LsListsSubkeysThenValues) {
     TempRoot root;
     ASSERT_EQ(Selvane({"reg", "set", std::string(kKey) + "\\zeta", "x", "--dword", "1"}).status, 0);
-    ASSERT_EQ(Selvane({"reg", "set", std::string(kKey) + "\\Alpha", "x", "--dword", "1"}).status, 0);
+    ASSERT_EQ(Selvane({"reg", "set", std::string(kKey) + "\\Alpha", "x", "--dword", "1"}).status,
+              0);
     ASSERT_EQ(Selvane({"reg", "set", kKey, "Model Name", "--sz", "Selvane 2-1"}).status, 0);
     ASSERT_EQ(Selvane({"reg", "set", kKey, "LPTx", "--dword", "2"}).status, 0);
     ASSERT_EQ(Selvane({"reg", "set", kKey, "Command", "--hex", "11 91"}).status, 0);
@@ -71,7 +73,9 @@ TEST(Reg, LsListsSubkeysThenValues) {
 
 TEST(Reg, DelRemovesAValueOrAWholeKey) {
     TempRoot root;
-    ASSERT_EQ(Selvane({"reg", "set", std::string(kKey) + "\\Sub\\Deeper", "x", "--dword", "1"}).status, 0);
+    ASSERT_EQ(
+        Selvane({"reg", "set", std::string(kKey) + "\\Sub\\Deeper", "x", "--dword", "1"}).status,
+        0);
     ASSERT_EQ(Selvane({"reg", "set", kKey, "Keep", "--dword", "1"}).status, 0);
     ASSERT_EQ(Selvane({"reg", "set", kKey, "Drop", "--dword", "1"}).status, 0);
     EXPECT_EQ(Selvane({"reg", "del", kKey, "Drop"}).status, 0);
@@ -85,18 +89,23 @@ TEST(Reg, DelRemovesAValueOrAWholeKey) {
 TEST(Reg, ExportThenImportRestoresTheKey) {
     TempRoot root;
     const std::string sub = std::string(kKey) + "\\Odd \"names\"";
-    ASSERT_EQ(Selvane({"reg", "set", kKey, "Path", "--sz", "C:\\Program Files\\\"Selvane\""}).status, 0);
+    ASSERT_EQ(
+        Selvane({"reg", "set", kKey, "Path", "--sz", "C:\\Program Files\\\"Selvane\""}).status, 0);
     ASSERT_EQ(Selvane({"reg", "set", kKey, "LPTx", "--dword", "1"}).status, 0);
     std::string many;
-    for (int i = 0; i < 60; ++i) many += (i ? " " : "") + std::to_string(10 + i);
+    for (int i = 0; i < 60; ++i)
+        many += (i ? " " : "") + std::to_string(10 + i);
     ASSERT_EQ(Selvane({"reg", "set", kKey, "Long", "--hex", many}).status, 0);
     ASSERT_EQ(Selvane({"reg", "set", sub, "@", "--sz", "inner"}).status, 0);
 
     auto exported = Selvane({"reg", "export", kKey});
     ASSERT_EQ(exported.status, 0) << exported.err;
-    EXPECT_EQ(exported.out.rfind("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Generic\\Selvane\\2.00]\r\n", 0), 0u)
+    EXPECT_EQ(exported.out.rfind(
+                  "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Generic\\Selvane\\2.00]\r\n", 0),
+              0u)
         << exported.out;
-    EXPECT_NE(exported.out.find("\"Path\"=\"C:\\\\Program Files\\\\\\\"Selvane\\\"\"\r\n"), std::string::npos);
+    EXPECT_NE(exported.out.find("\"Path\"=\"C:\\\\Program Files\\\\\\\"Selvane\\\"\"\r\n"),
+              std::string::npos);
     EXPECT_NE(exported.out.find("\"LPTx\"=dword:00000001\r\n"), std::string::npos);
     EXPECT_NE(exported.out.find(",\\\r\n  "), std::string::npos); // a long hex list goes on
     auto file = root.path() / "saved.reg";
@@ -114,8 +123,10 @@ TEST(Reg, ImportDeletesKeysAndValues) {
     ASSERT_EQ(Selvane({"reg", "set", std::string(kKey) + "\\Old", "x", "--dword", "1"}).status, 0);
     ASSERT_EQ(Selvane({"reg", "set", kKey, "Gone", "--dword", "1"}).status, 0);
     auto file = root.path() / "change.reg";
-    WriteFile(file, "REGEDIT4\n\n; a comment\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Generic\\Selvane\\2.00\\Old]\n\n"
-                    "[HKLM\\SOFTWARE\\Generic\\Selvane\\2.00]\n\"Gone\"=-\n\"New\"=hex(7):41,00,\\\n  00\n");
+    WriteFile(
+        file,
+        "REGEDIT4\n\n; a comment\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Generic\\Selvane\\2.00\\Old]\n\n"
+        "[HKLM\\SOFTWARE\\Generic\\Selvane\\2.00]\n\"Gone\"=-\n\"New\"=hex(7):41,00,\\\n  00\n");
     auto imported = Selvane({"reg", "import", file.string()});
     ASSERT_EQ(imported.status, 0) << imported.err;
     EXPECT_EQ(Selvane({"reg", "ls", kKey}).out, "New\tREG_MULTI_SZ\t41 00 00\n");
@@ -198,9 +209,9 @@ TEST(Reg, ACorruptOrForeignRegistryIsReportedNeverOverwritten) {
     const auto db = root.path() / "registry.db";
     const std::string corrupt(4096, 'Z');
     WriteFile(db, corrupt);
-    for (std::vector<std::string> args :
-         {std::vector<std::string>{"reg", "get", kKey, "x"}, {"reg", "set", kKey, "x", "--dword", "1"},
-          {"setup"}}) {
+    for (std::vector<std::string> args : {std::vector<std::string>{"reg", "get", kKey, "x"},
+                                          {"reg", "set", kKey, "x", "--dword", "1"},
+                                          {"setup"}}) {
         auto result = Selvane(args);
         EXPECT_EQ(result.status, 1) << args[0] << " " << args[1];
         EXPECT_NE(result.err.find("registry.db"), std::string::npos) << result.err;

@@ -67,9 +67,9 @@ TEST(Setup, LaysTheMachineOutAsTheInstallationWould) {
               std::string::npos);
     EXPECT_EQ(Get("HKLM\\System\\CurrentControlSet\\control\\Print\\Printers\\Printer PC", "Port"),
               "LPx1-  PC (selvane):\n");
-    EXPECT_EQ(Get("HKLM\\System\\CurrentControlSet\\control\\Print\\Printers\\Printer PC",
-                  "txTimeout"),
-              "45000\n");
+    EXPECT_EQ(
+        Get("HKLM\\System\\CurrentControlSet\\control\\Print\\Printers\\Printer PC", "txTimeout"),
+        "45000\n");
 }
 
 TEST(Setup, RunningAgainKeepsWhatIsThereUnlessForced) {
@@ -79,18 +79,19 @@ TEST(Setup, RunningAgainKeepsWhatIsThereUnlessForced) {
     ASSERT_EQ(Selvane({"setup", "--model", "Selvane 2-2 / 4-2"}).status, 0);
     EXPECT_EQ(Get(kUser, "Model Name"), "Selvane 2-1\n");
     EXPECT_EQ(Get(kUser, "Path"), "C:\\SELVANE\n");
-    ASSERT_EQ(Selvane({"setup", "--model", "Selvane 2-2 / 4-2", "--path", "/opt/selvane",
-                       "--force"})
-                  .status,
-              0);
+    ASSERT_EQ(
+        Selvane({"setup", "--model", "Selvane 2-2 / 4-2", "--path", "/opt/selvane", "--force"})
+            .status,
+        0);
     EXPECT_EQ(Get(kUser, "Model Name"), "Selvane 2-2 / 4-2\n");
     EXPECT_EQ(Get(kUser, "Path"), "/opt/selvane\n");
 }
 
 TEST(Setup, PortsAndPrintersAsGiven) {
     TempRoot root;
-    auto result = Selvane({"setup", "--ports", "PB,PD", "--printer", "Laser=HPPCL5MS,LPx1-  PB (selvane):",
-                           "--printer", "Dots=EPSON9,LPT1:"});
+    auto result =
+        Selvane({"setup", "--ports", "PB,PD", "--printer",
+                 "Laser=HPPCL5MS,LPx1-  PB (selvane):", "--printer", "Dots=EPSON9,LPT1:"});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(Get(kMonitor, "PortUsed"), "2\n");
     EXPECT_EQ(Get(std::string(kMonitor) + "\\PD", "Command"), "11 91 33 B3 0D 8D\n");

@@ -91,7 +91,8 @@ int Stop() {
     kill(pid, SIGTERM);
     auto deadline = Clock::now() + std::chrono::seconds(5);
     while (Clock::now() < deadline) {
-        // The daemon removes its pid file as it ends (and a zombie nobody reaps still answers kill).
+        // The daemon removes its pid file as it ends (and a zombie nobody reaps still answers
+        // kill).
         if ((kill(pid, 0) != 0 && errno == ESRCH) || !std::filesystem::exists(box::PidPath()))
             return 0;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -124,8 +125,10 @@ int Log(Args& args) {
 std::pair<int, int> TakeLptAndPort(Args& args) {
     std::string lpt = args.take("LPTn");
     std::string port = args.take("PORT");
-    for (auto& c : lpt) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    for (auto& c : port) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (auto& c : lpt)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (auto& c : port)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     if (lpt.size() != 4 || lpt.compare(0, 3, "LPT") != 0 || lpt[3] < '1' || lpt[3] > '3')
         throw Usage("LPTn is LPT1, LPT2 or LPT3, not '" + lpt + "'");
     if (port.size() != 1 || port[0] < 'A' || port[0] > 'D')

@@ -35,7 +35,9 @@ namespace proto = platform::device;
 using Clock = std::chrono::steady_clock;
 
 volatile sig_atomic_t g_stop = 0;
-void OnSignal(int) { g_stop = 1; }
+void OnSignal(int) {
+    g_stop = 1;
+}
 
 // How often a pending write looks at its printer again.
 constexpr auto kTick = std::chrono::milliseconds(20);
@@ -88,11 +90,13 @@ public:
     void Run(const std::vector<int>& listeners, const std::vector<int>& lpts) {
         while (!g_stop) {
             std::vector<pollfd> fds;
-            for (int fd : listeners) fds.push_back({fd, POLLIN, 0});
+            for (int fd : listeners)
+                fds.push_back({fd, POLLIN, 0});
             for (const auto& [fd, client] : clients_)
                 fds.push_back({fd, static_cast<short>(client.pending ? 0 : POLLIN), 0});
             bool waiting = false;
-            for (const auto& [fd, client] : clients_) waiting = waiting || client.pending;
+            for (const auto& [fd, client] : clients_)
+                waiting = waiting || client.pending;
             int timeout = waiting ? static_cast<int>(kTick.count()) : -1;
             if (poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) break;
             if (g_stop) break;
@@ -106,9 +110,11 @@ public:
             std::vector<int> busy;
             for (const auto& [fd, client] : clients_)
                 if (client.pending) busy.push_back(fd);
-            for (int fd : busy) Advance(fd);
+            for (int fd : busy)
+                Advance(fd);
         }
-        for (const auto& [fd, client] : clients_) close(fd);
+        for (const auto& [fd, client] : clients_)
+            close(fd);
     }
 
 private:
@@ -162,7 +168,9 @@ private:
         if (length) std::memcpy(frame.data() + sizeof reply, payload, length);
         if (!platform::SysWriteAll(fd, frame.data(), frame.size())) Drop(fd);
     }
-    void ReplyCount(int fd, uint32_t error, uint32_t count) { Reply(fd, error, &count, sizeof count); }
+    void ReplyCount(int fd, uint32_t error, uint32_t count) {
+        Reply(fd, error, &count, sizeof count);
+    }
 
     void Handle(int fd, const proto::RequestHeader& header, std::vector<unsigned char> payload) {
         auto& client = clients_[fd];
@@ -176,8 +184,10 @@ private:
         case proto::Request::Write:
         case proto::Request::Read: {
             Pending pending{request, std::move(payload), 0, std::nullopt, Clock::now()};
-            if (header.code) pending.deadline = Clock::now() + std::chrono::milliseconds(header.code);
-            else if (request == proto::Request::Read) pending.deadline = Clock::now();
+            if (header.code)
+                pending.deadline = Clock::now() + std::chrono::milliseconds(header.code);
+            else if (request == proto::Request::Read)
+                pending.deadline = Clock::now();
             client.pending = std::move(pending);
             return Advance(fd);
         }
@@ -186,8 +196,10 @@ private:
             client.commErrors = 0;
             return ReplyCount(fd, 0, errors);
         }
-        case proto::Request::Purge: return Reply(fd, 0);
-        default: return Reply(fd, ERROR_INVALID_FUNCTION);
+        case proto::Request::Purge:
+            return Reply(fd, 0);
+        default:
+            return Reply(fd, ERROR_INVALID_FUNCTION);
         }
     }
 
@@ -235,12 +247,15 @@ private:
             size_t room = pending.data.size();
             if (printer.bytesPerSecond) {
                 auto elapsed =
-                    std::chrono::duration_cast<std::chrono::milliseconds>(now - pending.last).count();
-                room = std::min<size_t>(room, static_cast<size_t>(elapsed) * printer.bytesPerSecond / 1000);
+                    std::chrono::duration_cast<std::chrono::milliseconds>(now - pending.last)
+                        .count();
+                room = std::min<size_t>(room, static_cast<size_t>(elapsed) *
+                                                  printer.bytesPerSecond / 1000);
             }
             if (room) {
                 Deliver(client, port, pending.data.data(), room);
-                pending.data.erase(pending.data.begin(), pending.data.begin() + static_cast<long>(room));
+                pending.data.erase(pending.data.begin(),
+                                   pending.data.begin() + static_cast<long>(room));
                 pending.taken += static_cast<uint32_t>(room);
                 pending.last = now;
             }
@@ -266,7 +281,8 @@ private:
 
     void Deliver(Client& client, int port, const unsigned char* data, size_t size) {
         auto job = client.jobs.find(port);
-        if (job == client.jobs.end()) job = client.jobs.emplace(port, NewJob(client.lpt, port)).first;
+        if (job == client.jobs.end())
+            job = client.jobs.emplace(port, NewJob(client.lpt, port)).first;
         std::ofstream(job->second.file, std::ios::binary | std::ios::app)
             .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
@@ -292,7 +308,8 @@ int Serve() {
         lpts.push_back(lpt);
     }
     std::vector<int> listeners;
-    for (const auto& path : paths) listeners.push_back(Listen(path));
+    for (const auto& path : paths)
+        listeners.push_back(Listen(path));
     {
         // Written before the sockets listen, so whoever sees the box answer also finds its pid.
         std::ofstream pid(PidPath(), std::ios::trunc);

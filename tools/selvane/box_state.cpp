@@ -5,18 +5,28 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
 namespace selvane::box {
 
-std::filesystem::path Folder() { return platform::MachineRoot() / "box"; }
-std::filesystem::path StatePath() { return Folder() / "state"; }
-std::filesystem::path LogPath() { return Folder() / "log"; }
-std::filesystem::path PidPath() { return Folder() / "pid"; }
-std::filesystem::path DriverSocket() { return platform::DevicePath("KELDRIM.VXD"); }
+std::filesystem::path Folder() {
+    return platform::MachineRoot() / "box";
+}
+std::filesystem::path StatePath() {
+    return Folder() / "state";
+}
+std::filesystem::path LogPath() {
+    return Folder() / "log";
+}
+std::filesystem::path PidPath() {
+    return Folder() / "pid";
+}
+std::filesystem::path DriverSocket() {
+    return platform::DevicePath("KELDRIM.VXD");
+}
 
 Connections LoadState() {
     Connections connections;
@@ -90,7 +100,9 @@ namespace {
 const char* const kFaultNames[] = {"none", "paper-out", "offline", "io-error"};
 }
 
-const char* FaultName(Fault fault) { return kFaultNames[static_cast<int>(fault)]; }
+const char* FaultName(Fault fault) {
+    return kFaultNames[static_cast<int>(fault)];
+}
 
 bool ParseFault(const std::string& text, Fault& fault) {
     for (int i = 0; i < 4; ++i) {
@@ -133,7 +145,8 @@ std::vector<Job> Jobs(int lpt, int port) {
             continue;
         jobs.push_back({std::stoi(name.substr(4, 4)), entry.path()});
     }
-    std::sort(jobs.begin(), jobs.end(), [](const Job& a, const Job& b) { return a.number < b.number; });
+    std::sort(jobs.begin(), jobs.end(),
+              [](const Job& a, const Job& b) { return a.number < b.number; });
     return jobs;
 }
 

@@ -54,5 +54,6 @@ int Reg(Args& args);
 int Box(Args& args);
 int Switch(Args& args);
 int Spool(Args& args);
+int Win(Args& args);
 
 } // namespace selvane

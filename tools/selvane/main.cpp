@@ -24,6 +24,7 @@ const char kUsage[] =
     "  box      the emulated switch box (start, stop, serve, status, log)\n"
     "  switch   send the command for a device port through the switch driver\n"
     "  spool    the spooler's part for the print monitor (ports, print)\n"
+    "  win      read and drive the windows of the machine's programs\n"
     "\n"
     "The machine root is --root DIR, else $SELVANE_ROOT, else $XDG_DATA_HOME/selvane\n"
     "(~/.local/share/selvane). Each command has --help.\n";
@@ -54,14 +55,15 @@ int main(int argc, char** argv) {
         return at >= words.size() ? 2 : 0;
     }
     std::string command = words[at];
-    selvane::Args args(std::vector<std::string>(words.begin() + static_cast<long>(at) + 1,
-                                                words.end()));
+    selvane::Args args(
+        std::vector<std::string>(words.begin() + static_cast<long>(at) + 1, words.end()));
     try {
         if (command == "setup") return selvane::Setup(args);
         if (command == "reg") return selvane::Reg(args);
         if (command == "box") return selvane::Box(args);
         if (command == "switch") return selvane::Switch(args);
         if (command == "spool") return selvane::Spool(args);
+        if (command == "win") return selvane::Win(args);
         throw selvane::Usage("unknown command '" + command + "' (see selvane --help)");
     } catch (const selvane::Usage& error) {
         std::fprintf(stderr, "selvane %s: %s\n", command.c_str(), error.what());

@@ -43,7 +43,9 @@ std::string TakeValueName(Args& args) {
     return name == "@" ? "" : name;
 }
 
-std::string Shown(const std::string& name) { return name.empty() ? "@" : name; }
+std::string Shown(const std::string& name) {
+    return name.empty() ? "@" : name;
+}
 
 struct Closer {
     HKEY key;
@@ -52,7 +54,8 @@ struct Closer {
 
 DWORD ToDword(const std::vector<BYTE>& data) {
     DWORD value = 0;
-    for (size_t i = 0; i < 4 && i < data.size(); ++i) value |= static_cast<DWORD>(data[i]) << (8 * i);
+    for (size_t i = 0; i < 4 && i < data.size(); ++i)
+        value |= static_cast<DWORD>(data[i]) << (8 * i);
     return value;
 }
 
@@ -71,8 +74,7 @@ bool QueryValue(HKEY key, const std::string& name, DWORD& type, std::vector<BYTE
     if (RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
         return false;
     data.assign(size, 0);
-    return RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size) ==
-           ERROR_SUCCESS;
+    return RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &size) == ERROR_SUCCESS;
 }
 
 std::vector<std::string> SubKeys(HKEY key) {
@@ -141,7 +143,8 @@ std::vector<BYTE> ParseHexArgument(const std::string& text) {
 }
 
 DWORD ParseDword(const std::string& text) {
-    if (text.empty() || text[0] == '-' || text[0] == '+' || std::isspace(static_cast<unsigned char>(text[0])))
+    if (text.empty() || text[0] == '-' || text[0] == '+' ||
+        std::isspace(static_cast<unsigned char>(text[0])))
         throw Usage("malformed DWORD '" + text + "'");
     errno = 0;
     char* end = nullptr;
@@ -163,7 +166,8 @@ int Set(Args& args) {
     } else if (args.takeOption("--dword", text)) {
         type = REG_DWORD;
         DWORD value = ParseDword(text);
-        for (int b = 0; b < 4; ++b) data.push_back(static_cast<BYTE>(value >> (8 * b)));
+        for (int b = 0; b < 4; ++b)
+            data.push_back(static_cast<BYTE>(value >> (8 * b)));
     } else if (args.takeOption("--hex", text)) {
         type = REG_BINARY;
         data = ParseHexArgument(text);
@@ -178,8 +182,8 @@ int Set(Args& args) {
     if (status != ERROR_SUCCESS)
         throw Failure("cannot create " + key.full() + " (error " + std::to_string(status) + ")");
     Closer closer{handle};
-    status = RegSetValueExA(handle, name.c_str(), 0, type, data.data(),
-                            static_cast<DWORD>(data.size()));
+    status =
+        RegSetValueExA(handle, name.c_str(), 0, type, data.data(), static_cast<DWORD>(data.size()));
     if (status != ERROR_SUCCESS)
         throw Failure("cannot set " + Shown(name) + " (error " + std::to_string(status) + ")");
     return 0;
@@ -197,7 +201,8 @@ int Del(Args& args) {
         if (status == ERROR_FILE_NOT_FOUND)
             throw Failure("no value " + Shown(name) + " in " + key.full());
         if (status != ERROR_SUCCESS)
-            throw Failure("cannot delete " + Shown(name) + " (error " + std::to_string(status) + ")");
+            throw Failure("cannot delete " + Shown(name) + " (error " + std::to_string(status) +
+                          ")");
         return 0;
     }
     if (key.path.empty()) throw Usage("a root key cannot be deleted");
@@ -213,7 +218,8 @@ int Ls(Args& args) {
     args.done();
     RequireRoot();
     Closer handle{OpenKey(key)};
-    for (const auto& name : SubKeys(handle.key)) std::cout << name << "\\\n";
+    for (const auto& name : SubKeys(handle.key))
+        std::cout << name << "\\\n";
     for (const auto& value : Values(handle.key))
         std::cout << Shown(value.name) << "\t" << TypeName(value.type) << "\t"
                   << ShowData(value.type, value.data) << "\n";

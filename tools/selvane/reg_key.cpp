@@ -21,7 +21,8 @@ const RootName kRoots[] = {
 };
 
 std::string Upper(std::string text) {
-    for (auto& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (auto& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return text;
 }
 } // namespace
@@ -34,8 +35,10 @@ bool ParseKeyName(const std::string& text, KeyName& key) {
         key.root = root.root;
         key.rootName = root.longName;
         key.path = slash == std::string::npos ? "" : text.substr(slash + 1);
-        while (!key.path.empty() && key.path.back() == '\\') key.path.pop_back();
-        while (!key.path.empty() && key.path.front() == '\\') key.path.erase(0, 1);
+        while (!key.path.empty() && key.path.back() == '\\')
+            key.path.pop_back();
+        while (!key.path.empty() && key.path.front() == '\\')
+            key.path.erase(0, 1);
         return true;
     }
     return false;
@@ -59,13 +62,20 @@ HKEY OpenKey(const KeyName& key) {
 
 std::string TypeName(DWORD type) {
     switch (type) {
-    case REG_NONE: return "REG_NONE";
-    case REG_SZ: return "REG_SZ";
-    case REG_EXPAND_SZ: return "REG_EXPAND_SZ";
-    case REG_BINARY: return "REG_BINARY";
-    case REG_DWORD: return "REG_DWORD";
-    case REG_MULTI_SZ: return "REG_MULTI_SZ";
-    default: return "REG_" + std::to_string(type);
+    case REG_NONE:
+        return "REG_NONE";
+    case REG_SZ:
+        return "REG_SZ";
+    case REG_EXPAND_SZ:
+        return "REG_EXPAND_SZ";
+    case REG_BINARY:
+        return "REG_BINARY";
+    case REG_DWORD:
+        return "REG_DWORD";
+    case REG_MULTI_SZ:
+        return "REG_MULTI_SZ";
+    default:
+        return "REG_" + std::to_string(type);
     }
 }
 

@@ -43,7 +43,8 @@ bool ParseHexList(const std::string& text, std::vector<BYTE>& out) {
     out.clear();
     size_t at = 0;
     auto skip = [&] {
-        while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+        while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
+            ++at;
     };
     skip();
     if (at == text.size()) return true; // hex: with no bytes is an empty value
@@ -86,8 +87,8 @@ std::vector<Line> LogicalLines(const std::string& text) {
         if (!raw.empty() && raw.back() == '\r') raw.pop_back();
         std::string piece = joining ? Trim(raw) : raw;
         std::string trimmed = Trim(piece);
-        bool continues = !trimmed.empty() && trimmed.back() == '\\' && trimmed[0] != ';' &&
-                         trimmed[0] != '[';
+        bool continues =
+            !trimmed.empty() && trimmed.back() == '\\' && trimmed[0] != ';' && trimmed[0] != '[';
         if (continues) {
             piece = trimmed;
             piece.pop_back();
@@ -107,10 +108,12 @@ std::vector<RegOperation> ParseRegedit(const std::string& text) {
     std::vector<Line> lines = LogicalLines(text);
     std::vector<RegOperation> operations;
     size_t first = 0;
-    while (first < lines.size() && Trim(lines[first].text).empty()) ++first;
+    while (first < lines.size() && Trim(lines[first].text).empty())
+        ++first;
     std::string header = first < lines.size() ? Trim(lines[first].text) : "";
     if (header.size() >= 3 && static_cast<unsigned char>(header[0]) == 0xEF) header.erase(0, 3);
-    if (header != "REGEDIT4") Bad(first < lines.size() ? lines[first].number : 1, "not a REGEDIT4 file");
+    if (header != "REGEDIT4")
+        Bad(first < lines.size() ? lines[first].number : 1, "not a REGEDIT4 file");
     bool haveKey = false;
     KeyName current;
     for (size_t i = first + 1; i < lines.size(); ++i) {
@@ -143,7 +146,8 @@ std::vector<RegOperation> ParseRegedit(const std::string& text) {
         } else if (!ReadQuoted(line, at, name)) {
             Bad(number, "a value name must be quoted, or @");
         }
-        while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
+        while (at < line.size() && (line[at] == ' ' || line[at] == '\t'))
+            ++at;
         if (at >= line.size() || line[at] != '=') Bad(number, "missing = after the value name");
         std::string data = Trim(line.substr(at + 1));
         RegOperation op{RegOperation::SetValue, current, name, REG_SZ, {}};
@@ -166,7 +170,8 @@ std::vector<RegOperation> ParseRegedit(const std::string& text) {
                 value = value * 16 + static_cast<DWORD>(d);
             }
             op.type = REG_DWORD;
-            for (int b = 0; b < 4; ++b) op.data.push_back(static_cast<BYTE>(value >> (8 * b)));
+            for (int b = 0; b < 4; ++b)
+                op.data.push_back(static_cast<BYTE>(value >> (8 * b)));
         } else if (data.compare(0, 3, "hex") == 0) {
             size_t colon = data.find(':');
             if (colon == std::string::npos) Bad(number, "malformed hex value");

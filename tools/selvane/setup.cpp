@@ -88,8 +88,8 @@ public:
     }
     void Dword(HKEY key, const std::string& name, DWORD value) {
         Set(key, name, REG_DWORD,
-            {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8), static_cast<BYTE>(value >> 16),
-             static_cast<BYTE>(value >> 24)});
+            {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8),
+             static_cast<BYTE>(value >> 16), static_cast<BYTE>(value >> 24)});
     }
     void Profile(const std::string& section, const std::string& key, const std::string& value) {
         char existing[2];
@@ -164,14 +164,16 @@ int Setup(Args& args) {
             if (equals == 0 || equals == std::string::npos || comma == std::string::npos ||
                 comma == equals + 1 || comma + 1 == value.size())
                 throw Usage("a printer is \"NAME=DRIVER,PORT\", not '" + value + "'");
-            printers.push_back({value.substr(0, equals), value.substr(equals + 1, comma - equals - 1),
+            printers.push_back({value.substr(0, equals),
+                                value.substr(equals + 1, comma - equals - 1),
                                 value.substr(comma + 1)});
         } else {
             throw Usage("unexpected argument '" + args.peek() + "'");
         }
     }
     if (monitor.empty()) monitor = path + "/keldrim.so";
-    while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) path.pop_back();
+    while (path.size() > 1 && (path.back() == '/' || path.back() == '\\'))
+        path.pop_back();
     std::vector<std::string> ports = SplitList(portList);
     if (ports.empty()) throw Usage("--ports needs at least one port subkey");
     for (const auto& port : ports)
@@ -180,7 +182,8 @@ int Setup(Args& args) {
     std::vector<std::string> lpts;
     if (!probe) {
         for (auto lpt : SplitList(lptList)) {
-            for (auto& c : lpt) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            for (auto& c : lpt)
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
             if (lpt.size() != 4 || lpt.compare(0, 3, "LPT") != 0 || lpt[3] < '1' || lpt[3] > '9')
                 throw Usage("--lpt takes LPT1 to LPT9, not '" + lpt + "'");
             lpts.push_back(lpt);
@@ -188,7 +191,8 @@ int Setup(Args& args) {
     }
 
     auto root = platform::MachineRoot();
-    for (const char* folder : {"dev", "run", "box"}) std::filesystem::create_directories(root / folder);
+    for (const char* folder : {"dev", "run", "box"})
+        std::filesystem::create_directories(root / folder);
     if (probe) {
         lpts = ProbeParallelPorts();
         if (lpts.empty()) std::cerr << "selvane setup: no parallel port found on this machine\n";
@@ -229,7 +233,8 @@ int Setup(Args& args) {
                 printers.push_back({"Printer " + port, "Generic / Text Only",
                                     SpoolerPortName(lpts[0], port) + ":"});
         for (const auto& printer : printers) {
-            KeyCloser record{writer.Key(HKEY_LOCAL_MACHINE, std::string(kPrintersKey) + "\\" + printer.name)};
+            KeyCloser record{
+                writer.Key(HKEY_LOCAL_MACHINE, std::string(kPrintersKey) + "\\" + printer.name)};
             writer.Text(record.key, "Name", printer.name);
             writer.Text(record.key, "Printer Driver", printer.driver);
             writer.Text(record.key, "Port", printer.port);
@@ -238,7 +243,8 @@ int Setup(Args& args) {
         }
         return ERROR_SUCCESS;
     });
-    if (status != ERROR_SUCCESS) throw Failure("setup failed (error " + std::to_string(status) + ")");
+    if (status != ERROR_SUCCESS)
+        throw Failure("setup failed (error " + std::to_string(status) + ")");
 
     for (const auto& printer : printers)
         writer.Profile("devices", printer.name, printer.driver + "," + printer.port);
@@ -248,9 +254,9 @@ int Setup(Args& args) {
         const auto& first = printers.front();
         keep.Profile("windows", "device", first.name + "," + first.driver + "," + first.port);
     }
-    std::cout << "machine root " << root.string() << " set up: " << model << ", "
-              << lpts.size() << " parallel port(s), " << ports.size() << " switch port(s), "
-              << printers.size() << " printer(s)\n";
+    std::cout << "machine root " << root.string() << " set up: " << model << ", " << lpts.size()
+              << " parallel port(s), " << ports.size() << " switch port(s), " << printers.size()
+              << " printer(s)\n";
     return 0;
 }
 
