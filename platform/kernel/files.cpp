@@ -165,7 +165,7 @@ private:
         device::RequestHeader header{static_cast<uint32_t>(request), code, inSize, outLength};
         std::memcpy(frame.data(), &header, sizeof header);
         if (inSize) std::memcpy(frame.data() + sizeof header, in, inSize);
-        if (!SysWriteAll(fd_, frame.data(), frame.size())) return Broken();
+        if (!SysSendAll(fd_, frame.data(), frame.size())) return Broken();
         device::ReplyHeader answer{};
         auto got = SysReadAll(fd_, &answer, sizeof answer);
         if (!got || got.value != sizeof answer || answer.length > device::kMaxPayload)

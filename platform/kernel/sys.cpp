@@ -26,7 +26,7 @@ int RealIoctl(int fd, unsigned long request, void* argument) {
 
 SysCalls& Sys() {
     static SysCalls calls{RealOpen,    ::close,   ::read,      ::write, ::socket,
-                          RealConnect, RealIoctl, ::ftruncate, ::lseek};
+                          RealConnect, RealIoctl, ::ftruncate, ::lseek, ::send};
     return calls;
 }
 
@@ -59,6 +59,18 @@ SysResult<size_t> SysWriteAll(int fd, const void* buffer, size_t size) {
     size_t done = 0;
     while (done < size) {
         ssize_t n = Sys().write(fd, static_cast<const char*>(buffer) + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return {done, errno};
+        done += static_cast<size_t>(n);
+    }
+    return {done, 0};
+}
+
+SysResult<size_t> SysSendAll(int fd, const void* buffer, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n =
+            Sys().send(fd, static_cast<const char*>(buffer) + done, size - done, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return {done, errno};
         done += static_cast<size_t>(n);

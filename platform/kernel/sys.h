@@ -29,6 +29,7 @@ struct SysCalls {
     int (*ioctl)(int fd, unsigned long request, void* argument);
     int (*ftruncate)(int fd, off_t length);
     off_t (*lseek)(int fd, off_t offset, int whence);
+    ssize_t (*send)(int fd, const void* buffer, size_t size, int flags);
 };
 
 // The table in force. Tests may replace entries and must restore them (SysOverride does).
@@ -54,6 +55,8 @@ void SysClose(int fd);
 // Reads or writes all of the buffer unless the peer ends or an error occurs; EINTR is retried.
 SysResult<size_t> SysReadAll(int fd, void* buffer, size_t size);
 SysResult<size_t> SysWriteAll(int fd, const void* buffer, size_t size);
+// Sends all of the buffer on a socket; a peer that went away is an EPIPE error, never a SIGPIPE.
+SysResult<size_t> SysSendAll(int fd, const void* buffer, size_t size);
 // Connects a stream socket to a Unix socket path.
 SysResult<int> SysConnectUnix(const std::string& path);
 

@@ -425,7 +425,8 @@ void Broadcast(UINT message, WPARAM wParam, LPARAM lParam, bool wait) {
         else
             platform::SysClose(fd);
     }
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    // Posted messages are not waited for; sent ones for a few seconds in all.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(wait ? 3 : 0);
     for (int fd : pending) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                         deadline - std::chrono::steady_clock::now())

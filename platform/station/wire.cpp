@@ -10,7 +10,9 @@
 namespace station {
 
 bool SendFrame(int fd, const std::string& frame) {
-    return static_cast<bool>(platform::SysWriteAll(fd, frame.data(), frame.size()));
+    // A peer that went away is a failed send, never a SIGPIPE that would end a program because
+    // a `selvane win` was interrupted.
+    return static_cast<bool>(platform::SysSendAll(fd, frame.data(), frame.size()));
 }
 
 bool ReceiveFrame(int fd, std::string& payload, int timeoutMs) {

@@ -3,6 +3,7 @@
 
 #include "station/station.h"
 #include "ui/headless.h"
+#include "ui/terminal.h"
 
 #include <cstdlib>
 
@@ -14,13 +15,17 @@ Renderer* g_current = nullptr;
 std::string ChosenRenderer() {
     const char* wanted = std::getenv("SELVANE_UI");
     std::string name = wanted && *wanted ? wanted : "auto";
-    // Neither the terminal nor the desktop renderer is built yet: every choice is headless.
-    if (name == "auto" || name == "terminal" || name == "desktop") return "headless";
+    // The desktop renderer is not built yet: "auto" and "desktop" are the terminal when there is
+    // one. A program whose standard streams are not a terminal (one started by another program
+    // gets /dev/null) never takes it.
+    if (name == "auto" || name == "terminal" || name == "desktop")
+        return OnTerminal() ? "terminal" : "headless";
     return name;
 }
 
 std::unique_ptr<Renderer> MakeRenderer(std::string_view name) {
     if (name == "headless") return std::make_unique<Headless>();
+    if (name == "terminal") return std::make_unique<Terminal>();
     return nullptr;
 }
 
