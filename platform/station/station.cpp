@@ -20,6 +20,9 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <strings.h>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -366,17 +369,20 @@ bool Joined() {
 }
 
 HWND Find(const char* className, const char* title) {
-    const WindowEntry* best = nullptr;
-    Table table = Read();
-    auto equalNoCase = [](const std::string& a, const char* b) {
-        return strcasecmp(a.c_str(), b) == 0;
-    };
+    // Only the matches are checked for life, the newest first: the table is read once and no
+    // other process is looked at.
+    Table table = ReadUnchecked();
+    std::vector<const WindowEntry*> matches;
     for (const auto& w : table.windows) {
-        if (className && !equalNoCase(w.className, className)) continue;
+        if (className && strcasecmp(w.className.c_str(), className) != 0) continue;
         if (title && w.title != title) continue;
-        if (!best || w.sequence > best->sequence) best = &w;
+        matches.push_back(&w);
     }
-    return best ? Handle(best->hwnd) : nullptr;
+    std::sort(matches.begin(), matches.end(),
+              [](const WindowEntry* a, const WindowEntry* b) { return a->sequence > b->sequence; });
+    for (const WindowEntry* w : matches)
+        if (Alive(w->pid, w->start)) return Handle(w->hwnd);
+    return nullptr;
 }
 
 std::optional<LRESULT> Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam,

@@ -8,10 +8,12 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <map>
-#include <sstream>
+#include <stdexcept>
+#include <string_view>
 
 namespace station {
 
@@ -55,13 +57,23 @@ std::string Unescape(const std::string& text) {
     return out;
 }
 
-std::vector<std::string> Fields(const std::string& line) {
-    std::vector<std::string> fields;
-    std::stringstream in(line);
-    std::string field;
-    while (std::getline(in, field, '\t'))
-        fields.push_back(field);
-    return fields;
+std::vector<std::string_view> Fields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    size_t start = 0;
+    for (;;) {
+        size_t tab = line.find('\t', start);
+        fields.push_back(line.substr(start, tab == std::string_view::npos ? tab : tab - start));
+        if (tab == std::string_view::npos) return fields;
+        start = tab + 1;
+    }
+}
+
+uint64_t Number(std::string_view text, int base = 10) {
+    uint64_t value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty())
+        throw std::invalid_argument("not a number");
+    return value;
 }
 
 struct Raw {
@@ -72,23 +84,29 @@ struct Raw {
 
 Raw Parse(const std::string& text) {
     Raw raw;
-    std::stringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
+    std::string_view rest(text);
+    while (!rest.empty()) {
+        size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
         auto f = Fields(line);
         try {
             if (f.size() == 2 && f[0] == "S") {
-                raw.lastSequence = std::stoull(f[1]);
+                raw.lastSequence = Number(f[1]);
             } else if (f.size() == 7 && f[0] == "W") {
-                WindowEntry w{std::stoull(f[1], nullptr, 16), std::stoi(f[2]), std::stoull(f[4]),
-                              Unescape(f[5]), Unescape(f[6])};
-                raw.startTimes[w.pid] = std::stoull(f[3]);
+                WindowEntry w{Number(f[1], 16),
+                              static_cast<int>(Number(f[2])),
+                              Number(f[4]),
+                              Unescape(std::string(f[5])),
+                              Unescape(std::string(f[6])),
+                              Number(f[3])};
+                raw.startTimes[w.pid] = w.start;
                 raw.table.windows.push_back(std::move(w));
             } else if (f.size() == 7 && f[0] == "T") {
-                TrayEntry t{std::stoull(f[1], nullptr, 16), std::stoi(f[2]),
-                            static_cast<uint32_t>(std::stoul(f[4])),
-                            static_cast<uint32_t>(std::stoul(f[5])), Unescape(f[6])};
-                raw.startTimes[t.pid] = std::stoull(f[3]);
+                TrayEntry t{Number(f[1], 16), static_cast<int>(Number(f[2])),
+                            static_cast<uint32_t>(Number(f[4])),
+                            static_cast<uint32_t>(Number(f[5])), Unescape(std::string(f[6]))};
+                raw.startTimes[t.pid] = Number(f[3]);
                 raw.table.icons.push_back(std::move(t));
             }
         } catch (const std::exception&) {
@@ -127,20 +145,28 @@ std::filesystem::path SocketOf(int pid) {
 }
 
 uint64_t StartTimeOf(int pid) {
-    // Field 22 of /proc/PID/stat, after the command name in parentheses.
+    // Field 22 of /proc/PID/stat, counted after the command name in parentheses (field 2).
     std::string stat = Slurp("/proc/" + std::to_string(pid) + "/stat");
-    size_t close = stat.rfind(')');
-    if (close == std::string::npos) return 0;
-    std::stringstream in(stat.substr(close + 2));
-    std::string field;
-    for (int i = 3; i <= 22 && in >> field; ++i)
-        if (i == 22) return std::stoull(field);
-    return 0;
+    size_t at = stat.rfind(')');
+    if (at == std::string::npos) return 0;
+    at += 2; // field 3
+    for (int field = 3; field < 22 && at != std::string::npos; ++field) {
+        at = stat.find(' ', at);
+        if (at != std::string::npos) ++at;
+    }
+    if (at == std::string::npos) return 0;
+    uint64_t value = 0;
+    std::from_chars(stat.data() + at, stat.data() + stat.size(), value);
+    return value;
 }
 
 bool Alive(int pid, uint64_t startTime) {
     if (pid <= 0 || (kill(pid, 0) != 0 && errno == ESRCH)) return false;
     return StartTimeOf(pid) == startTime;
+}
+
+Table ReadUnchecked() {
+    return Parse(Slurp(TablePath())).table;
 }
 
 Table Read() {

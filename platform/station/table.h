@@ -18,6 +18,7 @@ struct WindowEntry {
     uint64_t sequence = 0; // creation order across the machine: the newest has the highest
     std::string className;
     std::string title;
+    uint64_t start = 0; // the process's start time, as the table holds it
 };
 
 struct TrayEntry {
@@ -38,6 +39,8 @@ std::filesystem::path SocketOf(int pid);
 
 // The live entries of every process.
 Table Read();
+// Every entry of the table, live or not: for a caller that checks only the ones it wants.
+Table ReadUnchecked();
 
 // Replaces this process's entries with `mine`, dropping the entries of processes that ended.
 // Sequence numbers of new windows (sequence 0) are given here.
