@@ -5,8 +5,8 @@
 // A renderer is the host of every message loop of the thread (user::Host): when a loop has
 // nothing to do, it calls Wait, and the renderer draws what changed (windows marked invalid),
 // waits for input or the next timer, and acts. Which renderer runs is chosen by SELVANE_UI:
-// "headless", "terminal", "desktop" or "auto". Only the headless one is built so far; the others
-// fall back to it.
+// "headless", "terminal", "desktop" or "auto". The headless and terminal renderers are built; a
+// choice that cannot be had falls back to headless.
 #pragma once
 
 #include "user/model.h"

@@ -626,7 +626,9 @@ extern "C" int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT 
     }
     std::string body = text ? text : "";
     std::vector<res::Control> controls;
-    short width = static_cast<short>(std::max<size_t>(120, std::min<size_t>(body.size() * 4, 320)));
+    // Wide enough for the text (up to a limit) and for every button side by side.
+    short width = static_cast<short>(std::max<size_t>(
+        {120, std::min<size_t>(body.size() * 4, 320), buttons.size() * 54 + 12}));
     short lines = 1;
     for (char c : body)
         lines = static_cast<short>(lines + (c == '\n'));
