@@ -179,6 +179,12 @@ TEST_F(Station, ABroadcastReachesEveryOtherProcess) {
         EXPECT_NE(text.find("wininichange windows\n"), std::string::npos) << name << ": " << text;
         EXPECT_NE(text.find("wininichange 0\n"), std::string::npos) << name << ": " << text;
     }
+    // WM_CLOSE sent from here reaches the window procedure as one sent in its own process.
+    HWND window = FindWindowA("STATION_TEST_B", nullptr);
+    ASSERT_NE(window, nullptr);
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_NE(Contents(root.path() / "b.log").find("close\n"), std::string::npos);
+    EXPECT_EQ(Selvane({"win", "wait", "STATION_TEST_B", "--gone", "--timeout", "5"}).status, 0);
 }
 
 } // namespace
