@@ -325,9 +325,8 @@ extern "C" BOOL WINAPI SetEndOfFile(HANDLE file) {
 
 extern "C" BOOL WINAPI GetCommTimeouts(HANDLE file, LPCOMMTIMEOUTS timeouts) {
     auto object = Object(file);
-    if (!object) return FALSE;
-    if (!timeouts) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+    if (!object || !timeouts) {
+        if (object) SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     return object->GetCommTimeouts(timeouts);
@@ -335,9 +334,8 @@ extern "C" BOOL WINAPI GetCommTimeouts(HANDLE file, LPCOMMTIMEOUTS timeouts) {
 
 extern "C" BOOL WINAPI SetCommTimeouts(HANDLE file, LPCOMMTIMEOUTS timeouts) {
     auto object = Object(file);
-    if (!object) return FALSE;
-    if (!timeouts) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+    if (!object || !timeouts) {
+        if (object) SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     return object->SetCommTimeouts(*timeouts);

@@ -604,21 +604,14 @@ extern "C" DWORD WINAPI GetCurrentThreadId(void) {
 }
 
 extern "C" ATOM WINAPI RegisterClassA(const WNDCLASSA* wc) {
-    if (!wc || !wc->lpszClassName || IS_INTRESOURCE(wc->lpszClassName)) {
+    if (!wc) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    Class c;
-    c.name = wc->lpszClassName;
-    c.style = wc->style;
-    c.proc = wc->lpfnWndProc;
-    c.clsExtra = wc->cbClsExtra;
-    c.wndExtra = wc->cbWndExtra;
-    c.instance = wc->hInstance;
-    c.icon = wc->hIcon;
-    c.cursor = wc->hCursor;
-    c.background = wc->hbrBackground;
-    return Register(c);
+    WNDCLASSEXA ex{sizeof ex,         wc->style,        wc->lpfnWndProc,   wc->cbClsExtra,
+                   wc->cbWndExtra,    wc->hInstance,    wc->hIcon,         wc->hCursor,
+                   wc->hbrBackground, wc->lpszMenuName, wc->lpszClassName, nullptr};
+    return RegisterClassExA(&ex);
 }
 
 extern "C" ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* wc) {
