@@ -104,6 +104,9 @@ BEGIN_MESSAGE_MAP(CWnd, CCmdTarget)
 END_MESSAGE_MAP()
 
 CWnd::~CWnd() {
+    // The application's main window pointer never outlives the object it points at (a main
+    // dialog that lived on InitInstance's stack, say).
+    if (CWinApp* app = AfxGetApp(); app && app->m_pMainWnd == this) app->m_pMainWnd = nullptr;
     HWND window = m_hWnd;
     if (!window) return;
     if (!temporary_) {

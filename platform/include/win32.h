@@ -9,4 +9,5 @@
 #include "win32/registry.h"
 #include "win32/profile.h"
 #include "win32/resource.h"
+#include "win32/shell.h"
 #include "win32/user.h"

@@ -14,6 +14,7 @@
 #include "user/station_hooks.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -47,7 +48,16 @@ HWND g_foreground = nullptr;
 // A window handle carries its process in its high half, so that a handle seen in another process
 // (through the window station) still says whose window it is.
 uint64_t ProcessTag() {
-    return static_cast<uint64_t>(getpid()) << 32;
+    // Asked on every handle lookup: kept, and taken afresh in a child after fork.
+    static std::atomic<uint64_t> tag{0};
+    static std::once_flag once;
+    std::call_once(once, [] { pthread_atfork(nullptr, nullptr, [] { tag.store(0); }); });
+    uint64_t value = tag.load(std::memory_order_relaxed);
+    if (value == 0) {
+        value = static_cast<uint64_t>(getpid()) << 32;
+        tag.store(value, std::memory_order_relaxed);
+    }
+    return value;
 }
 
 HWND MakeHandle(size_t slot, uint16_t generation) {

@@ -28,7 +28,8 @@ const char kHelp[] =
     "       selvane win wait TARGET [--gone] [--timeout SECONDS]\n"
     "\n"
     "TARGET is a window class name, an HWND in hex, or title:TEXT; with several matches, the\n"
-    "newest. Actions act as a person would, through the program's own handlers.\n";
+    "newest. Actions act as a person would, through the program's own handlers. A window is\n"
+    "listed from the moment it is created, before its program has finished setting it up.\n";
 
 using station::WindowEntry;
 
