@@ -273,10 +273,3 @@ KELDRIM_EXPORT BOOL WINAPI InitializeMonitorEx(LPSTR, LPMONITOR monitor) {
     LeaveCriticalSection(&MonitorLock);
     return TRUE;
 }
-
-// The monitor's copy of the last error. The module carries its own platform layer, so the error
-// an entry point sets lives here and not in the spooler's copy: the spooler reads it through
-// this export, where a Windows spooler would read the one of the shared kernel.
-KELDRIM_EXPORT DWORD WINAPI GetMonitorLastError(void) {
-    return GetLastError();
-}

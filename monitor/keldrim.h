@@ -61,7 +61,6 @@ extern std::atomic<PortEntry*> LptOwner[LPT_SLOTS];
 // entry.cpp
 KELDRIM_EXPORT BOOL WINAPI DllEntryPoint(HINSTANCE instance, DWORD reason, LPVOID reserved);
 KELDRIM_EXPORT BOOL WINAPI InitializeMonitorEx(LPSTR registerRoot, LPMONITOR monitor);
-KELDRIM_EXPORT DWORD WINAPI GetMonitorLastError(void);
 PortEntry* FindPort(LPCSTR name);
 PortEntry* CreatePortEntry(LPCSTR name, const BYTE command[7]);
 void DiscoverPorts();

@@ -3,6 +3,7 @@
 #include "win32/kernel.h"
 #include "win32/resource.h"
 
+#include <dlfcn.h>
 #include <time.h>
 
 #include <algorithm>
@@ -46,11 +47,31 @@ const char* FindString(UINT id) {
 }
 } // namespace res
 
+// The last error belongs to the thread, whichever module sets or reads it, as with the one
+// kernel of Windows. Every binary carries its own copy of this layer, so a module loaded into a
+// program (the print monitor in the spooler host) looks for the program's slot through the
+// dynamic linker and uses it: the error the monitor sets is the one the spooler reads. A program
+// that exports no slot (it is not linked to export its symbols) leaves each module its own.
+extern "C" __attribute__((visibility("default"))) DWORD* SelvaneLastErrorSlot(void) {
+    return &t_lastError;
+}
+
+namespace {
+using SlotFunction = DWORD* (*)();
+SlotFunction LastErrorSlot() {
+    static const SlotFunction slot = [] {
+        void* found = dlsym(RTLD_DEFAULT, "SelvaneLastErrorSlot");
+        return found ? reinterpret_cast<SlotFunction>(found) : &SelvaneLastErrorSlot;
+    }();
+    return slot;
+}
+} // namespace
+
 extern "C" DWORD WINAPI GetLastError(void) {
-    return t_lastError;
+    return *LastErrorSlot()();
 }
 extern "C" void WINAPI SetLastError(DWORD error) {
-    t_lastError = error;
+    *LastErrorSlot()() = error;
 }
 
 extern "C" BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {

@@ -95,8 +95,7 @@ Monitor::Monitor() {
         reinterpret_cast<BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID)>(dlsym(module, "DllEntryPoint"));
     auto initialize =
         reinterpret_cast<BOOL(WINAPI*)(LPSTR, LPMONITOR)>(dlsym(module, "InitializeMonitorEx"));
-    lastError_ = reinterpret_cast<DWORD(WINAPI*)(void)>(dlsym(module, "GetMonitorLastError"));
-    if (!entry || !initialize || !lastError_) {
+    if (!entry || !initialize) {
         ADD_FAILURE() << "keldrim.so lacks an export";
         return;
     }

@@ -48,7 +48,8 @@ public:
     const MONITOR& operator*() const { return table_; }
     const MONITOR* operator->() const { return &table_; }
     // The error the module's last failing call on this thread left.
-    DWORD LastError() const { return lastError_(); }
+    // The monitor sets the last error of this program, as it would the spooler's.
+    DWORD LastError() const { return GetLastError(); }
 
     std::vector<std::string> PortNames() const;
     // OpenPort; the handle is the port's record.
@@ -56,7 +57,6 @@ public:
 
 private:
     MONITOR table_{};
-    DWORD(WINAPI* lastError_)(void) = nullptr;
 };
 
 // Writes all of `data` as the spooler does (the rest again after a partial write, the same

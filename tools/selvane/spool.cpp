@@ -55,7 +55,6 @@ const auto kRetryWait = std::chrono::milliseconds(100);
 
 typedef BOOL(WINAPI* DllEntryPointFn)(HINSTANCE, DWORD, LPVOID);
 typedef BOOL(WINAPI* InitializeMonitorExFn)(LPSTR, LPMONITOR);
-typedef DWORD(WINAPI* LastErrorFn)(void);
 
 std::string ErrorName(DWORD error) {
     struct Name {
@@ -140,7 +139,6 @@ public:
         auto entry = reinterpret_cast<DllEntryPointFn>(dlsym(module_, "DllEntryPoint"));
         auto initialize =
             reinterpret_cast<InitializeMonitorExFn>(dlsym(module_, "InitializeMonitorEx"));
-        lastError_ = reinterpret_cast<LastErrorFn>(dlsym(module_, "GetMonitorLastError"));
         if (!entry || !initialize)
             throw Failure(driver +
                           " is no print monitor (no DllEntryPoint or InitializeMonitorEx)");
@@ -151,12 +149,11 @@ public:
 
     const MONITOR& table() const { return table_; }
     // The error the monitor's last failed call on this thread left.
-    DWORD LastError() const { return lastError_ ? lastError_() : GetLastError(); }
+    DWORD LastError() const { return GetLastError(); }
 
 private:
     void* module_ = nullptr;
     MONITOR table_{};
-    LastErrorFn lastError_ = nullptr;
 };
 
 struct Job {
