@@ -74,6 +74,26 @@ TEST(Box, StateOutlivesTheDaemonAndAKilledBoxCanBeStartedAgain) {
     EXPECT_EQ(Selvane({"box", "status"}).out, "LPT1 A\nLPT2 -\nLPT3 B\n");
 }
 
+TEST(Box, ABoxWhoseMachineRootIsRemovedEndsByItself) {
+    TempRoot root;
+    auto machine = root.path() / "machine";
+    ASSERT_EQ(Selvane({"--root", machine.string(), "box", "start"}).status, 0);
+    std::ifstream pidFile(machine / "box" / "pid");
+    pid_t pid = 0;
+    pidFile >> pid;
+    ASSERT_GT(pid, 0);
+    std::filesystem::remove_all(machine);
+    // Ended: its process is gone, or a zombie that nobody has reaped yet (state Z).
+    auto ended = [pid] {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string number, name, state;
+        return !(stat >> number >> name >> state) || state == "Z";
+    };
+    for (int i = 0; i < 500 && !ended(); ++i)
+        usleep(10000);
+    EXPECT_TRUE(ended());
+}
+
 TEST(Box, BadWordsAreUsageErrors) {
     TempRoot root;
     for (std::vector<std::string> args : {std::vector<std::string>{"switch", "LPT4", "A"},

@@ -41,6 +41,8 @@ void OnSignal(int) {
 
 // How often a pending write looks at its printer again.
 constexpr auto kTick = std::chrono::milliseconds(20);
+// How often an idle box looks whether its machine root is still there.
+constexpr int kIdleCheckMs = 1000;
 
 struct Pending {
     proto::Request request;
@@ -97,9 +99,12 @@ public:
             bool waiting = false;
             for (const auto& [fd, client] : clients_)
                 waiting = waiting || client.pending;
-            int timeout = waiting ? static_cast<int>(kTick.count()) : -1;
+            int timeout = waiting ? static_cast<int>(kTick.count()) : kIdleCheckMs;
             if (poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) break;
             if (g_stop) break;
+            // A machine root removed under the box (a test's, say) takes the box with it.
+            std::error_code gone;
+            if (!std::filesystem::exists(DriverSocket(), gone)) break;
             for (size_t i = 0; i < listeners.size(); ++i) {
                 if (!(fds[i].revents & POLLIN)) continue;
                 int fd = accept4(fds[i].fd, nullptr, nullptr, SOCK_CLOEXEC);
