@@ -15,7 +15,6 @@ namespace {
 const UINT kForegroundInterval = 15000;
 const DWORD kTextSize = 1024;
 
-#if KELDRIM_WINDOW_SYSTEM
 struct MessageBoxContext {
     HHOOK hook;
     HWND box;
@@ -25,11 +24,9 @@ struct MessageBoxContext {
 MessageBoxContext* Context() {
     return static_cast<MessageBoxContext*>(TlsGetValue(g_tlsIndex));
 }
-#endif
 
 } // namespace
 
-#if KELDRIM_WINDOW_SYSTEM
 void CALLBACK ForegroundTimerProc(HWND, UINT, UINT_PTR, DWORD) {
     if (MessageBoxContext* context = Context(); context && context->box)
         SetForegroundWindow(context->box);
@@ -78,12 +75,6 @@ int MonitorMessageBox(HWND owner, UINT style, UINT captionId, UINT textId, ...) 
     LocalFree(text);
     return result;
 }
-#else
-// Built without the window system: no box can be shown, so none is.
-int MonitorMessageBox(HWND, UINT, UINT, UINT, ...) {
-    return 0;
-}
-#endif
 
 BOOL WINAPI AddPort(LPSTR, HWND window, LPSTR) {
     return Guarded([&] {
