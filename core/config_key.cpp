@@ -17,6 +17,17 @@ bool Append(LPSTR path, DWORD size, DWORD& length, LPCSTR text) {
     length += static_cast<DWORD>(add);
     return true;
 }
+// Opens the key for this one value, queries it into `data` (at most *size bytes; *size then
+// holds what the query reported), closes the key.
+LONG QueryConfigValue(HKEY root, LPCSTR path, LPCSTR valueName, LPBYTE data, DWORD* size) {
+    HKEY key;
+    LONG status = RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key);
+    if (status != ERROR_SUCCESS) return status;
+    status = RegQueryValueExA(key, valueName, nullptr, nullptr, data, size);
+    RegCloseKey(key);
+    return status;
+}
+
 } // namespace
 
 BOOL BuildConfigKeyPath(HINSTANCE instance, LPCSTR first, UINT companyId, UINT productId,
@@ -35,12 +46,7 @@ BOOL BuildConfigKeyPath(HINSTANCE instance, LPCSTR first, UINT companyId, UINT p
 }
 
 LONG ReadConfigValue(HKEY root, LPCSTR path, LPCSTR valueName, LPBYTE data, DWORD size) {
-    HKEY key;
-    LONG status = RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key);
-    if (status != ERROR_SUCCESS) return status;
-    status = RegQueryValueExA(key, valueName, nullptr, nullptr, data, &size);
-    RegCloseKey(key);
-    return status;
+    return QueryConfigValue(root, path, valueName, data, &size);
 }
 
 LONG WriteConfigDword(HKEY root, LPCSTR path, LPCSTR valueName, const BYTE* data, DWORD size) {
@@ -54,17 +60,11 @@ LONG WriteConfigDword(HKEY root, LPCSTR path, LPCSTR valueName, const BYTE* data
 
 LONG ReadConfigText(HKEY root, LPCSTR path, LPCSTR valueName, LPSTR text, DWORD size) {
     if (!text || size == 0) return ERROR_INVALID_PARAMETER;
-    HKEY key;
-    LONG status = RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key);
-    if (status == ERROR_SUCCESS) {
-        DWORD got = size;
-        status = RegQueryValueExA(key, valueName, nullptr, nullptr, reinterpret_cast<LPBYTE>(text),
-                                  &got);
-        RegCloseKey(key);
-        // The bytes that arrived need not hold a terminator: end the text after them.
-        if (status == ERROR_SUCCESS && !std::memchr(text, '\0', got < size ? got : size))
-            text[got < size ? got : size - 1] = '\0';
-    }
+    DWORD got = size;
+    LONG status = QueryConfigValue(root, path, valueName, reinterpret_cast<LPBYTE>(text), &got);
+    // The bytes that arrived need not hold a terminator: end the text after them.
+    if (status == ERROR_SUCCESS && !std::memchr(text, '\0', got < size ? got : size))
+        text[got < size ? got : size - 1] = '\0';
     text[size - 1] = '\0';
     return status;
 }

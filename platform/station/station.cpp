@@ -216,13 +216,13 @@ void Message(int fd, Op op, Reader& in) {
 // a window here.
 DWORD ThreadFor(const std::vector<std::string>& words, Op op, HWND window) {
     if (op == Op::Automate) {
-        if (words.size() > 1 && (words[0] == "msgbox" || words[0] == "answer"))
-            window = nullptr;
+        const std::string& request = words.empty() ? std::string() : words[0];
+        if (request == "msgbox" || request == "answer")
+            window = user::FindMessageBoxWindow();
+        else if (request == "menu" || request == "pick")
+            window = nullptr; // the popup menu belongs to the loop of the program's windows
         else if (words.size() > 1)
             window = Handle(std::strtoull(words[1].c_str(), nullptr, 16));
-        if (!words.empty() && (words[0] == "msgbox" || words[0] == "answer")) {
-            if (auto box = user::FindMessageBoxWindow()) window = box;
-        }
     }
     if (DWORD thread = user::WindowThread(window)) return thread;
     return user::MainLoopThread();

@@ -56,7 +56,9 @@ struct Client {
     int lpt = -1; // -1: the switch driver
     std::vector<char> in;
     DWORD commErrors = 0;
-    std::map<int, Job> jobs; // this opening's job on each device port that received data
+    // This opening's job on each device port that received data: its file, open while the
+    // opening lasts.
+    std::map<int, std::ofstream> jobs;
     std::optional<Pending> pending;
 };
 
@@ -129,7 +131,7 @@ private:
         // Opening the port while the box connects it to a printer starts that printer's job.
         if (lpt >= 0 && connections_[static_cast<size_t>(lpt)] >= 0) {
             int port = connections_[static_cast<size_t>(lpt)];
-            client.jobs.emplace(port, NewJob(lpt, port));
+            StartJob(client, port);
         }
         clients_[fd] = std::move(client);
     }
@@ -284,12 +286,16 @@ private:
         Process(fd);
     }
 
+    std::ofstream& StartJob(Client& client, int port) {
+        Job job = NewJob(client.lpt, port);
+        return client.jobs[port] = std::ofstream(job.file, std::ios::binary | std::ios::app);
+    }
+
     void Deliver(Client& client, int port, const unsigned char* data, size_t size) {
         auto job = client.jobs.find(port);
-        if (job == client.jobs.end())
-            job = client.jobs.emplace(port, NewJob(client.lpt, port)).first;
-        std::ofstream(job->second.file, std::ios::binary | std::ios::app)
-            .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+        std::ofstream& out = job == client.jobs.end() ? StartJob(client, port) : job->second;
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+        out.flush(); // `selvane box jobs` shows what arrived so far
     }
 
     Connections connections_;
